@@ -1,0 +1,368 @@
+// Python values to core values, with the module's conversion messages.
+#include "convert.hpp"
+
+#include <cmath>
+#include <cstring>
+
+#include "errors.hpp"
+
+namespace vorn::py {
+namespace {
+
+constexpr const char* kOutOfRange = "out of range integral type conversion attempted";
+constexpr const char* kStrToVec = "Can't extract `str` to `Vec`";
+
+// "argument 'x': 'int' object cannot be converted to 'str'", or without the
+// prefix for dict fields.
+bool wrong_type(PyObject* obj, const char* argname, const char* expected) {
+    if (argname != nullptr) {
+        PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be converted to '%s'", argname,
+                     type_name(obj), expected);
+    } else {
+        PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to '%s'", type_name(obj), expected);
+    }
+    return false;
+}
+
+bool not_an_integer(PyObject* obj, const char* argname) {
+    if (argname != nullptr) {
+        PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be interpreted as an integer", argname,
+                     type_name(obj));
+    } else {
+        PyErr_Format(PyExc_TypeError, "'%s' object cannot be interpreted as an integer", type_name(obj));
+    }
+    return false;
+}
+
+bool has_index(PyObject* obj) {
+    PyNumberMethods* nb = Py_TYPE(obj)->tp_as_number;
+    return nb != nullptr && nb->nb_index != nullptr;
+}
+
+bool converts_to_double(PyObject* obj) {
+    if (PyFloat_Check(obj) || PyLong_Check(obj)) return true;
+    PyNumberMethods* nb = Py_TYPE(obj)->tp_as_number;
+    return nb != nullptr && (nb->nb_float != nullptr || nb->nb_index != nullptr);
+}
+
+// An int object (a new reference) for obj, or nullptr with TypeError set.
+PyObject* as_index(PyObject* obj, const char* argname) {
+    if (PyLong_Check(obj)) return Py_NewRef(obj);
+    if (!has_index(obj)) {
+        not_an_integer(obj, argname);
+        return nullptr;
+    }
+    return PyNumber_Index(obj);
+}
+
+// A signed integer within [lo, hi]; anything outside is the fixed
+// out-of-range OverflowError.
+bool to_bounded(PyObject* obj, const char* argname, long long lo, long long hi, long long* out) {
+    PyRef num(as_index(obj, argname));
+    if (!num) return false;
+    int overflow = 0;
+    long long v = PyLong_AsLongLongAndOverflow(num.get(), &overflow);
+    if (v == -1 && PyErr_Occurred()) return false;
+    if (overflow != 0 || v < lo || v > hi) {
+        PyErr_SetString(PyExc_OverflowError, kOutOfRange);
+        return false;
+    }
+    *out = v;
+    return true;
+}
+
+// NumPy's boolean scalar type: type module numpy, type name bool or bool_.
+bool is_numpy_bool(PyObject* obj) {
+    PyTypeObject* t = Py_TYPE(obj);
+    if (std::strstr(t->tp_name, "bool") == nullptr) return false;
+    PyRef name(PyType_GetName(t));
+    if (!name) {
+        PyErr_Clear();
+        return false;
+    }
+    if (PyUnicode_CompareWithASCIIString(name.get(), "bool") != 0 &&
+        PyUnicode_CompareWithASCIIString(name.get(), "bool_") != 0) {
+        return false;
+    }
+    PyRef module(PyObject_GetAttrString(reinterpret_cast<PyObject*>(t), "__module__"));
+    if (!module) {
+        PyErr_Clear();
+        return false;
+    }
+    return PyUnicode_Check(module.get()) && PyUnicode_CompareWithASCIIString(module.get(), "numpy") == 0;
+}
+
+// Reads a NumPy boolean through its __bool__ slot.
+bool numpy_bool_value(PyObject* obj, bool* out) {
+    PyNumberMethods* nb = Py_TYPE(obj)->tp_as_number;
+    if (nb == nullptr || nb->nb_bool == nullptr) {
+        PyRef name(PyType_GetName(Py_TYPE(obj)));
+        if (!name) return false;
+        PyErr_Format(PyExc_TypeError, "object of type '%U' does not define a '__bool__' conversion", name.get());
+        return false;
+    }
+    int r = nb->nb_bool(obj);
+    if (r < 0) return false;
+    *out = r != 0;
+    return true;
+}
+
+// A fast sequence (list or tuple, new reference) for a sequence argument
+// that is not a str; nullptr with the error set otherwise.
+PyObject* as_fast_sequence(PyObject* obj, const char* argname) {
+    if (PyUnicode_Check(obj)) {
+        PyErr_SetString(PyExc_TypeError, kStrToVec);
+        return nullptr;
+    }
+    // A list could be changed by user code run during the conversion of its
+    // elements; a private tuple copy keeps the borrowed items alive.
+    if (PyTuple_Check(obj)) return Py_NewRef(obj);
+    if (PyList_Check(obj)) return PyList_AsTuple(obj);
+    if (!PySequence_Check(obj)) {
+        wrong_type(obj, argname, "Sequence");
+        return nullptr;
+    }
+    PyRef fast(PySequence_Fast(obj, "expected a sequence"));
+    if (!fast) return nullptr;
+    return PyList_Check(fast.get()) ? PyList_AsTuple(fast.get()) : fast.release();
+}
+
+}  // namespace
+
+const char* type_name(PyObject* obj) { return Py_TYPE(obj)->tp_name; }
+
+PyRef dict_get(PyObject* dict, const char* key) { return PyRef::borrow(PyDict_GetItemString(dict, key)); }
+
+bool to_text(PyObject* obj, const char* argname, std::string_view* out) {
+    if (!PyUnicode_Check(obj)) return wrong_type(obj, argname, "str");
+    Py_ssize_t len = 0;
+    const char* s = PyUnicode_AsUTF8AndSize(obj, &len);
+    if (s == nullptr) return false;
+    *out = std::string_view(s, static_cast<size_t>(len));
+    return true;
+}
+
+bool to_string(PyObject* obj, const char* argname, std::string* out) {
+    std::string_view v;
+    if (!to_text(obj, argname, &v)) return false;
+    out->assign(v);
+    return true;
+}
+
+bool to_optional_text(PyObject* obj, const char* argname, std::optional<std::string_view>* out) {
+    out->reset();
+    if (obj == nullptr || obj == Py_None) return true;
+    std::string_view v;
+    if (!to_text(obj, argname, &v)) return false;
+    *out = v;
+    return true;
+}
+
+bool to_u64(PyObject* obj, const char* argname, uint64_t* out) {
+    PyRef num(as_index(obj, argname));
+    if (!num) return false;
+    unsigned long long v = PyLong_AsUnsignedLongLong(num.get());
+    if (v == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return false;
+    *out = static_cast<uint64_t>(v);
+    return true;
+}
+
+bool to_optional_u64(PyObject* obj, const char* argname, std::optional<uint64_t>* out) {
+    out->reset();
+    if (obj == nullptr || obj == Py_None) return true;
+    uint64_t v = 0;
+    if (!to_u64(obj, argname, &v)) return false;
+    *out = v;
+    return true;
+}
+
+bool to_u32(PyObject* obj, const char* argname, uint32_t* out) {
+    long long v = 0;
+    if (!to_bounded(obj, argname, 0, UINT32_MAX, &v)) return false;
+    *out = static_cast<uint32_t>(v);
+    return true;
+}
+
+bool to_u8(PyObject* obj, const char* argname, uint8_t* out) {
+    long long v = 0;
+    if (!to_bounded(obj, argname, 0, UINT8_MAX, &v)) return false;
+    *out = static_cast<uint8_t>(v);
+    return true;
+}
+
+bool to_i16(PyObject* obj, const char* argname, int16_t* out) {
+    long long v = 0;
+    if (!to_bounded(obj, argname, INT16_MIN, INT16_MAX, &v)) return false;
+    *out = static_cast<int16_t>(v);
+    return true;
+}
+
+bool to_f64(PyObject* obj, const char* argname, double* out) {
+    if (PyFloat_CheckExact(obj)) {
+        *out = PyFloat_AS_DOUBLE(obj);
+        return true;
+    }
+    if (!converts_to_double(obj)) return wrong_type(obj, argname, "float");
+    double v = PyFloat_AsDouble(obj);
+    if (v == -1.0 && PyErr_Occurred()) return false;
+    *out = v;
+    return true;
+}
+
+bool to_optional_f64(PyObject* obj, const char* argname, std::optional<double>* out) {
+    out->reset();
+    if (obj == nullptr || obj == Py_None) return true;
+    double v = 0.0;
+    if (!to_f64(obj, argname, &v)) return false;
+    *out = v;
+    return true;
+}
+
+std::optional<double> number_or_none(PyObject* obj) {
+    if (obj == nullptr || !converts_to_double(obj)) return std::nullopt;
+    double v = PyFloat_AsDouble(obj);
+    if (v == -1.0 && PyErr_Occurred()) {
+        PyErr_Clear();
+        return std::nullopt;
+    }
+    return v;
+}
+
+double number_or_nan(PyObject* obj) { return number_or_none(obj).value_or(std::nan("")); }
+double number_or_zero(PyObject* obj) { return number_or_none(obj).value_or(0.0); }
+
+bool to_strict_bool(PyObject* obj, const char* argname, bool* out) {
+    if (PyBool_Check(obj)) {
+        *out = obj == Py_True;
+        return true;
+    }
+    if (is_numpy_bool(obj)) return numpy_bool_value(obj, out);
+    return wrong_type(obj, argname, "bool");
+}
+
+bool lenient_bool(PyObject* obj) {
+    if (obj == Py_True) return true;
+    if (obj == nullptr || PyBool_Check(obj) || !is_numpy_bool(obj)) return false;
+    bool v = false;
+    if (!numpy_bool_value(obj, &v)) {
+        PyErr_Clear();
+        return false;
+    }
+    return v;
+}
+
+bool lenient_market_flag(PyObject* obj) { return obj != Py_False; }
+
+bool to_bytes(PyObject* obj, const char* argname, std::string_view* out) {
+    if (!PyBytes_Check(obj)) return wrong_type(obj, argname, "bytes");
+    *out = std::string_view(PyBytes_AS_STRING(obj), static_cast<size_t>(PyBytes_GET_SIZE(obj)));
+    return true;
+}
+
+bool check_dict(PyObject* obj, const char* argname) {
+    if (!PyDict_Check(obj)) return wrong_type(obj, argname, "dict");
+    return true;
+}
+
+bool check_list(PyObject* obj, const char* argname) {
+    if (!PyList_Check(obj)) return wrong_type(obj, argname, "list");
+    return true;
+}
+
+bool to_byte_list(PyObject* obj, const char* argname, std::vector<uint8_t>* out) {
+    out->clear();
+    if (PyBytes_Check(obj)) {
+        const auto* p = reinterpret_cast<const uint8_t*>(PyBytes_AS_STRING(obj));
+        out->assign(p, p + PyBytes_GET_SIZE(obj));
+        return true;
+    }
+    PyRef seq(as_fast_sequence(obj, argname));
+    if (!seq) return false;
+    Py_ssize_t n = PySequence_Fast_GET_SIZE(seq.get());
+    out->reserve(static_cast<size_t>(n));
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        // Hold the element: its conversion may run user code.
+        PyRef item = PyRef::borrow(PySequence_Fast_GET_ITEM(seq.get(), i));
+        uint8_t b = 0;
+        if (!to_u8(item.get(), nullptr, &b)) return false;
+        out->push_back(b);
+    }
+    return true;
+}
+
+bool to_text_list(PyObject* obj, const char* argname, std::vector<std::string>* out) {
+    out->clear();
+    PyRef seq(as_fast_sequence(obj, argname));
+    if (!seq) return false;
+    Py_ssize_t n = PySequence_Fast_GET_SIZE(seq.get());
+    out->reserve(static_cast<size_t>(n));
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        std::string s;
+        if (!to_string(PySequence_Fast_GET_ITEM(seq.get(), i), nullptr, &s)) return false;
+        out->push_back(std::move(s));
+    }
+    return true;
+}
+
+bool to_tuple_sequence(PyObject* obj, const char* argname, Py_ssize_t arity, PyRef* holder,
+                       std::vector<PyObject*>* items) {
+    items->clear();
+    PyRef seq(as_fast_sequence(obj, argname));
+    if (!seq) return false;
+    Py_ssize_t n = PySequence_Fast_GET_SIZE(seq.get());
+    items->reserve(static_cast<size_t>(n));
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        PyObject* t = PySequence_Fast_GET_ITEM(seq.get(), i);
+        if (!PyTuple_Check(t)) return wrong_type(t, nullptr, "tuple");
+        Py_ssize_t len = PyTuple_GET_SIZE(t);
+        if (len != arity) {
+            PyErr_Format(PyExc_ValueError, "expected tuple of length %zd, but got tuple of length %zd", arity, len);
+            return false;
+        }
+        items->push_back(t);
+    }
+    *holder = std::move(seq);
+    return true;
+}
+
+bool decode_pubkey(std::string_view text, vorn::Pubkey* out) {
+    auto r = vorn::Pubkey::from_base58(text);
+    if (!r) {
+        raise_core_error(r.error());
+        return false;
+    }
+    *out = *r;
+    return true;
+}
+
+bool decode_hash(std::string_view text, vorn::Hash* out) {
+    auto r = vorn::Hash::from_base58(text);
+    if (!r) {
+        raise_core_error(r.error());
+        return false;
+    }
+    *out = *r;
+    return true;
+}
+
+bool decode_domain(std::string_view text, vorn::SignatureDomain* out) {
+    auto r = vorn::signature_domain_from_str(text);
+    if (!r) {
+        raise_core_error(r.error());
+        return false;
+    }
+    *out = *r;
+    return true;
+}
+
+bool to_pubkey(PyObject* obj, const char* argname, vorn::Pubkey* out) {
+    std::string_view text;
+    return to_text(obj, argname, &text) && decode_pubkey(text, out);
+}
+
+bool to_domain(PyObject* obj, const char* argname, vorn::SignatureDomain* out) {
+    std::string_view text;
+    return to_text(obj, argname, &text) && decode_domain(text, out);
+}
+
+}  // namespace vorn::py

@@ -1,0 +1,60 @@
+// Mapping of core failures to Python exceptions. The one place where the
+// module decides which exception a failure becomes.
+//
+//   vorn::Error          -> ValueError with Error::display() as its text
+//   vorn::Fault          -> the internal-fault exception (derives directly
+//                           from BaseException, not from Exception)
+//   std::bad_alloc       -> MemoryError
+//   other C++ exceptions -> the internal-fault exception with what()
+//
+// Every raise_ function sets the Python error and returns nullptr, so a call
+// can end with `return raise_core_error(r.error());`.
+//
+// C++ exceptions must not cross into the interpreter. Every function and
+// method body runs inside call_guarded, which catches them at the call
+// boundary so that the module stays usable after, for example, an
+// allocation failure:
+//
+//   static PyObject* py_f(PyObject*, PyObject* const* args, Py_ssize_t n, PyObject* kw) {
+//       return call_guarded([&]() -> PyObject* { ... });
+//   }
+#pragma once
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <exception>
+#include <new>
+#include <string_view>
+
+#include "error.hpp"
+#include "nonce.hpp"
+
+namespace vorn::py {
+
+// Creates the internal-fault class once; called from module initialisation.
+// Returns false with the Python error set.
+bool init_errors();
+
+PyObject* raise_core_error(const vorn::Error& e);
+PyObject* raise_fault(const vorn::Fault& f);
+PyObject* raise_fault_text(std::string_view text);
+// Either half of a vorn::Failure (an Error or a Fault).
+PyObject* raise_failure(const vorn::Failure& f);
+
+// ValueError / TypeError with a literal text of the module's own.
+PyObject* raise_value_error(std::string_view text);
+PyObject* raise_type_error(std::string_view text);
+
+// Maps the exception being handled (inside a catch block) to Python.
+PyObject* raise_current_exception();
+
+template <class F>
+PyObject* call_guarded(F&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return raise_current_exception();
+    }
+}
+
+}  // namespace vorn::py

@@ -1,0 +1,209 @@
+// The Keypair class.
+#include "keypair_type.hpp"
+
+#include <sodium.h>
+
+#include <string>
+
+#include "binder.hpp"
+#include "convert.hpp"
+#include "errors.hpp"
+
+namespace vorn::py {
+namespace {
+
+struct KeypairObject {
+    PyObject_HEAD
+    vorn::Keypair* kp;
+};
+
+PyTypeObject* g_keypair_type = nullptr;
+
+KeypairObject* as_keypair(PyObject* self) { return reinterpret_cast<KeypairObject*>(self); }
+
+// A new instance of `type` owning a copy of kp.
+PyObject* wrap(PyTypeObject* type, const vorn::Keypair& kp) {
+    PyRef obj(type->tp_alloc(type, 0));
+    if (!obj) return nullptr;
+    as_keypair(obj.get())->kp = new vorn::Keypair(kp);
+    return obj.release();
+}
+
+PyObject* wrap_result(PyTypeObject* type, const vorn::Result<vorn::Keypair>& r) {
+    if (!r) return raise_core_error(r.error());
+    return wrap(type, *r);
+}
+
+PyObject* from_text(PyTypeObject* type, std::string_view text) {
+    return wrap_result(type, vorn::Keypair::from_base58(text));
+}
+
+PyObject* from_raw(PyTypeObject* type, std::string_view raw) {
+    return wrap_result(type, vorn::Keypair::from_bytes(reinterpret_cast<const uint8_t*>(raw.data()), raw.size()));
+}
+
+// Keypair(*args): no argument generates a key, one str or bytes decodes it.
+PyObject* keypair_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    return call_guarded([&]() -> PyObject* {
+        if (kwargs != nullptr && PyDict_GET_SIZE(kwargs) != 0) {
+            return raise_type_error("Keypair() takes no keyword arguments");
+        }
+        Py_ssize_t n = PyTuple_GET_SIZE(args);
+        if (n > 1) return raise_type_error("expected at most one key");
+        if (n == 0) return wrap_result(type, vorn::Keypair::generate());
+        PyObject* key = PyTuple_GET_ITEM(args, 0);
+        if (PyUnicode_Check(key)) {
+            std::string_view text;
+            if (!to_text(key, "key", &text)) return nullptr;
+            return from_text(type, text);
+        }
+        if (PyBytes_Check(key)) {
+            std::string_view raw;
+            if (!to_bytes(key, "key", &raw)) return nullptr;
+            return from_raw(type, raw);
+        }
+        return raise_type_error("key must be a base58 string or bytes");
+    });
+}
+
+void keypair_dealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    delete as_keypair(self)->kp;  // the core keypair wipes its secret
+    as_keypair(self)->kp = nullptr;
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+const char* const kFromBase58Params[] = {"s"};
+const FunctionSpec kFromBase58{"Keypair.from_base58", kFromBase58Params, 1, 1};
+
+PyObject* keypair_from_base58(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return call_guarded([&]() -> PyObject* {
+        PyObject* a[1];
+        if (!bind_args(kFromBase58, args, nargs, kwnames, a)) return nullptr;
+        std::string_view text;
+        if (!to_text(a[0], "s", &text)) return nullptr;
+        return from_text(g_keypair_type, text);
+    });
+}
+
+const char* const kFromBytesParams[] = {"bytes"};
+const FunctionSpec kFromBytes{"Keypair.from_bytes", kFromBytesParams, 1, 1};
+
+PyObject* keypair_from_bytes(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return call_guarded([&]() -> PyObject* {
+        PyObject* a[1];
+        if (!bind_args(kFromBytes, args, nargs, kwnames, a)) return nullptr;
+        std::string_view raw;
+        if (!to_bytes(a[0], "bytes", &raw)) return nullptr;
+        return from_raw(g_keypair_type, raw);
+    });
+}
+
+PyObject* text_object(const std::string& s) {
+    return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
+}
+
+PyObject* keypair_pubkey(PyObject* self, void*) {
+    return call_guarded([&]() -> PyObject* { return text_object(as_keypair(self)->kp->pubkey().to_base58()); });
+}
+
+PyObject* keypair_to_base58(PyObject* self, PyObject*) {
+    return call_guarded([&]() -> PyObject* {
+        std::string text = as_keypair(self)->kp->to_base58();
+        PyObject* r = text_object(text);
+        sodium_memzero(text.data(), text.size());
+        return r;
+    });
+}
+
+PyObject* keypair_to_bytes(PyObject* self, PyObject*) {
+    std::array<uint8_t, 64> raw = as_keypair(self)->kp->to_bytes();
+    PyObject* r = PyBytes_FromStringAndSize(reinterpret_cast<const char*>(raw.data()), 64);
+    sodium_memzero(raw.data(), raw.size());
+    return r;
+}
+
+PyObject* keypair_secret_key(PyObject* self, PyObject*) {
+    const auto& seed = as_keypair(self)->kp->seed();
+    return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(seed.data()), 32);
+}
+
+PyObject* keypair_repr(PyObject* self) {
+    return call_guarded([&]() -> PyObject* {
+        return text_object("Keypair(pubkey='" + as_keypair(self)->kp->pubkey().to_base58() + "')");
+    });
+}
+
+PyObject* keypair_str(PyObject* self) { return keypair_pubkey(self, nullptr); }
+
+PyMethodDef kKeypairMethods[] = {
+    {"from_base58", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(keypair_from_base58)),
+     METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     "from_base58(s)\n--\n\nCreate from base58-encoded secret key or full keypair"},
+    {"from_bytes", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(keypair_from_bytes)),
+     METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     "from_bytes(bytes)\n--\n\nCreate from raw bytes (32-byte secret or 64-byte keypair)"},
+    {"to_base58", keypair_to_base58, METH_NOARGS,
+     "to_base58($self)\n--\n\nGet the full keypair as base58 (64 bytes)"},
+    {"to_bytes", keypair_to_bytes, METH_NOARGS, "to_bytes($self)\n--\n\nGet the full keypair as bytes (64 bytes)"},
+    {"secret_key", keypair_secret_key, METH_NOARGS,
+     "secret_key($self)\n--\n\nGet the secret key as bytes (32 bytes)"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyGetSetDef kKeypairGetSet[] = {
+    {"pubkey", keypair_pubkey, nullptr, "Get the public key as base58 string", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot kKeypairSlots[] = {
+    {Py_tp_doc, const_cast<char*>("Keypair(*args)\n--\n\nEd25519 keypair for signing transactions")},
+    {Py_tp_new, reinterpret_cast<void*>(keypair_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(keypair_dealloc)},
+    {Py_tp_methods, kKeypairMethods},
+    {Py_tp_getset, kKeypairGetSet},
+    {Py_tp_repr, reinterpret_cast<void*>(keypair_repr)},
+    {Py_tp_str, reinterpret_cast<void*>(keypair_str)},
+    {0, nullptr},
+};
+
+PyType_Spec kKeypairSpec = {
+    "vorn_keychain._native.Keypair",
+    sizeof(KeypairObject),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
+    kKeypairSlots,
+};
+
+}  // namespace
+
+PyObject* create_keypair_type() {
+    if (g_keypair_type == nullptr) {
+        PyObject* type = PyType_FromSpec(&kKeypairSpec);
+        if (type == nullptr) {
+            PyErr_Print();
+            return raise_fault_text("failed to create type object for Keypair");
+        }
+        g_keypair_type = reinterpret_cast<PyTypeObject*>(type);  // kept for the life of the process
+    }
+    return Py_NewRef(reinterpret_cast<PyObject*>(g_keypair_type));
+}
+
+bool is_keypair(PyObject* obj) {
+    return g_keypair_type != nullptr && PyObject_TypeCheck(obj, g_keypair_type);
+}
+
+const vorn::Keypair& keypair_of(PyObject* obj) { return *as_keypair(obj)->kp; }
+
+bool to_keypair(PyObject* obj, const char* argname, const vorn::Keypair** out) {
+    if (!is_keypair(obj)) {
+        PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be converted to 'Keypair'", argname,
+                     type_name(obj));
+        return false;
+    }
+    *out = &keypair_of(obj);
+    return true;
+}
+
+}  // namespace vorn::py

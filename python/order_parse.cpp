@@ -1,0 +1,489 @@
+// Order dicts, simplified and compact, to core order items. Keys are read in
+// a fixed order and each is converted before the next is looked at, so the
+// first missing or malformed key decides the error.
+#include "order_parse.hpp"
+
+#include <cmath>
+#include <string>
+#include <utility>
+
+#include "convert.hpp"
+#include "errors.hpp"
+#include "inputs.hpp"
+
+namespace vorn::py {
+namespace {
+
+bool missing(const char* message) {
+    raise_value_error(message);
+    return false;
+}
+
+// The value under a required key, or ValueError `message` when absent.
+bool required(PyObject* d, const char* key, const char* message, PyRef* out) {
+    *out = dict_get(d, key);
+    return *out ? true : missing(message);
+}
+
+bool required_text(PyObject* d, const char* key, const char* message, std::string* out) {
+    PyRef v;
+    return required(d, key, message, &v) && to_string(v.get(), nullptr, out);
+}
+
+bool required_bool(PyObject* d, const char* key, const char* message, bool* out) {
+    PyRef v;
+    return required(d, key, message, &v) && to_strict_bool(v.get(), nullptr, out);
+}
+
+bool required_number(PyObject* d, const char* key, const char* message, double* out) {
+    PyRef v;
+    return required(d, key, message, &v) && to_f64(v.get(), nullptr, out);
+}
+
+bool required_u32(PyObject* d, const char* key, const char* message, uint32_t* out) {
+    PyRef v;
+    return required(d, key, message, &v) && to_u32(v.get(), nullptr, out);
+}
+
+bool lenient_bool_field(PyObject* d, const char* key) {
+    PyRef v = dict_get(d, key);
+    return v && lenient_bool(v.get());
+}
+
+double number_or_nan_field(PyObject* d, const char* key) {
+    PyRef v = dict_get(d, key);
+    return v ? number_or_nan(v.get()) : std::nan("");
+}
+
+bool optional_number(PyObject* d, const char* key, std::optional<double>* out) {
+    out->reset();
+    PyRef v = dict_get(d, key);
+    if (!v) return true;
+    double x = 0.0;
+    if (!to_f64(v.get(), nullptr, &x)) return false;
+    *out = x;
+    return true;
+}
+
+bool order_id_from(PyObject* value, vorn::Hash* out) {
+    std::string_view text;
+    return to_text(value, nullptr, &text) && decode_hash(text, out);
+}
+
+bool required_order_id(PyObject* d, const char* key, const char* message, vorn::Hash* out) {
+    PyRef v;
+    return required(d, key, message, &v) && order_id_from(v.get(), out);
+}
+
+bool optional_order_id(PyObject* d, const char* key, std::optional<vorn::Hash>* out) {
+    out->reset();
+    PyRef v = dict_get(d, key);
+    if (!v) return true;
+    vorn::Hash h;
+    if (!order_id_from(v.get(), &h)) return false;
+    *out = h;
+    return true;
+}
+
+bool builder_code_field(PyObject* d, std::optional<vorn::Commission>* out) {
+    PyRef v = dict_get(d, "builder_code");
+    return parse_builder_code(v.get(), out);
+}
+
+bool refuse_commission(PyObject* d) {
+    if (dict_has(d, "commission")) return missing("commission was renamed to builder_code");
+    return true;
+}
+
+// A sequence of str; anything else (a single str, a non-string element)
+// gives the empty list.
+std::vector<std::string> symbol_list(PyObject* value) {
+    std::vector<std::string> out;
+    if (value == nullptr || PyUnicode_Check(value) || !(PyList_Check(value) || PyTuple_Check(value))) {
+        return out;
+    }
+    PyRef items(PyList_Check(value) ? PyList_AsTuple(value) : Py_NewRef(value));
+    if (!items) {
+        PyErr_Clear();
+        return out;
+    }
+    Py_ssize_t n = PyTuple_GET_SIZE(items.get());
+    out.reserve(static_cast<size_t>(n));
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        PyObject* s = PyTuple_GET_ITEM(items.get(), i);
+        Py_ssize_t len = 0;
+        const char* p = PyUnicode_Check(s) ? PyUnicode_AsUTF8AndSize(s, &len) : nullptr;
+        if (p == nullptr) {
+            PyErr_Clear();
+            return {};
+        }
+        out.emplace_back(p, static_cast<size_t>(len));
+    }
+    return out;
+}
+
+// A time-in-force text, upper-cased the way str.upper() does it.
+bool upper_case(PyObject* text, std::string* out) {
+    if (PyUnicode_IS_ASCII(text)) {
+        if (!to_string(text, nullptr, out)) return false;
+        for (char& c : *out) {
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        }
+        return true;
+    }
+    PyRef upper(PyObject_CallMethod(text, "upper", nullptr));
+    return upper && to_string(upper.get(), nullptr, out);
+}
+
+// "tif" of a limit order: a str taken as is (anything else is GTC), matched
+// after upper-casing; `invalid_prefix` + the original text when unknown.
+bool parse_tif(PyObject* value, const char* invalid_prefix, vorn::TimeInForce* out) {
+    *out = vorn::TimeInForce::GTC;
+    if (value == nullptr || !PyUnicode_Check(value)) return true;
+    std::string upper;
+    if (!upper_case(value, &upper)) return false;
+    if (upper == "GTC") return true;
+    if (upper == "IOC") {
+        *out = vorn::TimeInForce::IOC;
+        return true;
+    }
+    if (upper == "ALO") {
+        *out = vorn::TimeInForce::ALO;
+        return true;
+    }
+    std::string original;
+    if (!to_string(value, nullptr, &original)) return false;
+    raise_value_error(invalid_prefix + original);
+    return false;
+}
+
+bool parse_order_type(PyObject* value, vorn::OrderType* out) {
+    if (!check_dict(value, nullptr)) return false;
+    PyRef type_obj;
+    if (!required(value, "type", "Missing order_type.type", &type_obj)) return false;
+    std::string type;
+    if (!to_string(type_obj.get(), nullptr, &type)) return false;
+    if (type == "limit") {
+        PyRef tif_obj = dict_get(value, "tif");
+        vorn::TimeInForce tif;
+        if (!parse_tif(tif_obj.get(), "Invalid tif: ", &tif)) return false;
+        *out = vorn::LimitType{tif};
+        return true;
+    }
+    if (type == "trigger" || type == "market") {
+        PyRef is_market = dict_get(value, "is_market");
+        PyRef trigger_px = dict_get(value, "trigger_px");
+        vorn::TriggerType t;
+        t.is_market = !is_market || lenient_market_flag(is_market.get());
+        t.trigger_price = trigger_px ? number_or_zero(trigger_px.get()) : 0.0;
+        *out = t;
+        return true;
+    }
+    raise_value_error("Invalid order_type: " + type);
+    return false;
+}
+
+bool parse_order(PyObject* d, vorn::OrderItem* out) {
+    vorn::Order o;
+    if (!required_text(d, "symbol", "Missing 'symbol'", &o.symbol) ||
+        !required_bool(d, "is_buy", "Missing 'is_buy'", &o.is_buy) ||
+        !required_number(d, "price", "Missing 'price'", &o.price) ||
+        !required_number(d, "size", "Missing 'size'", &o.size)) {
+        return false;
+    }
+    o.reduce_only = lenient_bool_field(d, "reduce_only");
+    o.iso = lenient_bool_field(d, "iso");
+    o.order_type = vorn::LimitType{vorn::TimeInForce::GTC};
+    PyRef order_type = dict_get(d, "order_type");
+    if (order_type && !parse_order_type(order_type.get(), &o.order_type)) return false;
+    if (!optional_order_id(d, "client_id", &o.client_id) || !refuse_commission(d) ||
+        !builder_code_field(d, &o.commission) || !optional_number(d, "slippage", &o.slippage)) {
+        return false;
+    }
+    *out = std::move(o);
+    return true;
+}
+
+bool parse_cancel(PyObject* d, vorn::OrderItem* out) {
+    vorn::Cancel c;
+    if (!required_text(d, "symbol", "Missing 'symbol'", &c.symbol) ||
+        !required_order_id(d, "order_id", "Missing 'order_id'", &c.order_id)) {
+        return false;
+    }
+    *out = std::move(c);
+    return true;
+}
+
+bool parse_modify(PyObject* d, vorn::OrderItem* out) {
+    vorn::Modify m;
+    PyRef oid;
+    std::string_view oid_text;
+    if (!required_text(d, "symbol", "Missing 'symbol'", &m.symbol) ||
+        !required(d, "order_id", "Missing 'order_id'", &oid) || !to_text(oid.get(), nullptr, &oid_text) ||
+        !required_number(d, "amount", "Missing 'amount'", &m.size)) {
+        return false;
+    }
+    // The id's base58 is checked only after the amount has been read.
+    if (!decode_hash(oid_text, &m.order_id)) return false;
+    *out = std::move(m);
+    return true;
+}
+
+bool parse_tpsl(PyObject* d, vorn::TpSlFields* f) {
+    if (!required_text(d, "symbol", "Missing 'symbol'", &f->symbol) ||
+        !required_bool(d, "is_buy", "Missing 'is_buy'", &f->is_buy) ||
+        !required_number(d, "size", "Missing 'size'", &f->size) ||
+        !required_number(d, "trigger_price", "Missing 'trigger_price'", &f->trigger_price)) {
+        return false;
+    }
+    f->limit_price = number_or_nan_field(d, "limit_price");
+    f->iso = lenient_bool_field(d, "iso");
+    return builder_code_field(d, &f->commission);
+}
+
+bool parse_range(PyObject* d, vorn::OrderItem* out) {
+    vorn::RangeOco r;
+    if (!required_text(d, "symbol", "Missing 'symbol'", &r.symbol) ||
+        !required_bool(d, "is_buy", "Missing 'is_buy'", &r.is_buy) ||
+        !required_number(d, "size", "Missing 'size'", &r.size) ||
+        !required_number(d, "pmin", "Missing 'pmin'", &r.pmin) ||
+        !required_number(d, "pmax", "Missing 'pmax'", &r.pmax)) {
+        return false;
+    }
+    r.lmin = number_or_nan_field(d, "lmin");
+    r.lmax = number_or_nan_field(d, "lmax");
+    r.iso = lenient_bool_field(d, "iso");
+    if (!builder_code_field(d, &r.commission)) return false;
+    *out = std::move(r);
+    return true;
+}
+
+bool parse_trailing(PyObject* d, vorn::OrderItem* out) {
+    vorn::TrailingStop t;
+    if (!required_text(d, "symbol", "Missing 'symbol'", &t.symbol) ||
+        !required_bool(d, "is_buy", "Missing 'is_buy'", &t.is_buy) ||
+        !required_number(d, "size", "Missing 'size'", &t.size) ||
+        !required_u32(d, "trail_bps", "Missing 'trail_bps'", &t.trail_bps) ||
+        !required_u32(d, "step_bps", "Missing 'step_bps'", &t.step_bps)) {
+        return false;
+    }
+    PyRef limit = dict_get(d, "limit_price");
+    if (limit) t.limit_price = number_or_none(limit.get());
+    t.iso = lenient_bool_field(d, "iso");
+    if (!builder_code_field(d, &t.commission)) return false;
+    *out = std::move(t);
+    return true;
+}
+
+bool parse_item_list(PyObject* value, std::vector<vorn::OrderItem>* out);
+
+bool parse_items_field(PyObject* d, const char* key, const char* message, std::vector<vorn::OrderItem>* out) {
+    PyRef v;
+    return required(d, key, message, &v) && parse_item_list(v.get(), out);
+}
+
+bool parse_trigger_basket(PyObject* d, vorn::OrderItem* out) {
+    if (dict_has(d, "iso")) return missing("trig.iso is not supported; remove the top-level iso field");
+    vorn::TriggerBasket t;
+    if (!required_text(d, "symbol", "Missing 'symbol'", &t.symbol) ||
+        !required_bool(d, "is_buy", "Missing 'is_buy'", &t.is_buy) ||
+        !required_number(d, "trigger_price", "Missing 'trigger_price'", &t.trigger_price) ||
+        !parse_items_field(d, "actions", "Missing 'actions'", &t.actions)) {
+        return false;
+    }
+    *out = std::move(t);
+    return true;
+}
+
+bool parse_on_fill(PyObject* d, vorn::OrderItem* out) {
+    PyRef trigger_obj;
+    vorn::OrderItem trigger;
+    if (!required(d, "trigger", "Missing 'trigger'", &trigger_obj) || !parse_order_item(trigger_obj.get(), &trigger)) {
+        return false;
+    }
+    vorn::OnFill f;
+    f.trigger = vorn::Box<vorn::OrderItem>(std::move(trigger));
+    if (!parse_items_field(d, "actions", "Missing 'actions'", &f.actions)) return false;
+    *out = std::move(f);
+    return true;
+}
+
+bool parse_simplified(PyObject* d, vorn::OrderItem* out) {
+    PyRef type_obj;
+    std::string type;
+    if (!required(d, "type", "Missing 'type' field", &type_obj) || !to_string(type_obj.get(), nullptr, &type)) {
+        return false;
+    }
+    if (type == "order") return parse_order(d, out);
+    if (type == "cancel") return parse_cancel(d, out);
+    if (type == "modify") return parse_modify(d, out);
+    if (type == "cancel_all") {
+        PyRef symbols = dict_get(d, "symbols");
+        *out = vorn::CancelAll{symbol_list(symbols.get())};
+        return true;
+    }
+    if (type == "stop" || type == "st") {
+        vorn::Stop s;
+        if (!parse_tpsl(d, &s)) return false;
+        *out = std::move(s);
+        return true;
+    }
+    if (type == "take_profit" || type == "tp") {
+        vorn::TakeProfit t;
+        if (!parse_tpsl(d, &t)) return false;
+        *out = std::move(t);
+        return true;
+    }
+    if (type == "range" || type == "rng") return parse_range(d, out);
+    if (type == "trailing_stop" || type == "trl") return parse_trailing(d, out);
+    if (type == "trig") return parse_trigger_basket(d, out);
+    if (type == "on_fill" || type == "of") return parse_on_fill(d, out);
+    raise_value_error("Invalid item type: " + type);
+    return false;
+}
+
+bool parse_item_list(PyObject* value, std::vector<vorn::OrderItem>* out) {
+    out->clear();
+    if (!check_list(value, nullptr)) return false;
+    // A tuple copy keeps the elements alive while user code runs.
+    PyRef items(PyList_AsTuple(value));
+    if (!items) return false;
+    Py_ssize_t n = PyTuple_GET_SIZE(items.get());
+    out->reserve(static_cast<size_t>(n));
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        vorn::OrderItem item;
+        if (!parse_order_item(PyTuple_GET_ITEM(items.get(), i), &item)) return false;
+        out->push_back(std::move(item));
+    }
+    return true;
+}
+
+// ---- compact API shape ----
+
+bool compact_limit(PyObject* d, vorn::OrderItem* out) {
+    vorn::Order o;
+    if (!required_text(d, "c", "Missing 'l.c'", &o.symbol) || !required_bool(d, "b", "Missing 'l.b'", &o.is_buy) ||
+        !required_number(d, "px", "Missing 'l.px'", &o.price) ||
+        !required_number(d, "sz", "Missing 'l.sz'", &o.size)) {
+        return false;
+    }
+    o.reduce_only = lenient_bool_field(d, "r");
+    o.iso = lenient_bool_field(d, "i");
+    PyRef tif_obj = dict_get(d, "tif");
+    vorn::TimeInForce tif;
+    if (!parse_tif(tif_obj.get(), "Invalid l.tif: ", &tif)) return false;
+    o.order_type = vorn::LimitType{tif};
+    if (!optional_order_id(d, "cloid", &o.client_id) || !refuse_commission(d) ||
+        !builder_code_field(d, &o.commission)) {
+        return false;
+    }
+    *out = std::move(o);
+    return true;
+}
+
+bool compact_market(PyObject* d, vorn::OrderItem* out) {
+    vorn::Order o;
+    if (!required_text(d, "c", "Missing 'm.c'", &o.symbol) || !required_bool(d, "b", "Missing 'm.b'", &o.is_buy) ||
+        !required_number(d, "sz", "Missing 'm.sz'", &o.size)) {
+        return false;
+    }
+    o.reduce_only = lenient_bool_field(d, "r");
+    o.iso = lenient_bool_field(d, "i");
+    if (!refuse_commission(d) || !builder_code_field(d, &o.commission) ||
+        !optional_number(d, "slippage", &o.slippage)) {
+        return false;
+    }
+    o.price = 0.0;
+    o.order_type = vorn::TriggerType{true, 0.0};
+    *out = std::move(o);
+    return true;
+}
+
+bool compact_cancel(PyObject* d, vorn::OrderItem* out) {
+    vorn::Cancel c;
+    if (!required_text(d, "c", "Missing 'cx.c'", &c.symbol) ||
+        !required_order_id(d, "oid", "Missing 'cx.oid'", &c.order_id)) {
+        return false;
+    }
+    *out = std::move(c);
+    return true;
+}
+
+// The first of two keys that is present.
+PyRef either(PyObject* d, const char* first, const char* second) {
+    PyRef v = dict_get(d, first);
+    return v ? std::move(v) : dict_get(d, second);
+}
+
+bool compact_modify(PyObject* d, vorn::OrderItem* out) {
+    vorn::Modify m;
+    PyRef symbol = either(d, "c", "symbol");
+    if (!symbol) return missing("Missing 'mod.c'");
+    if (!to_string(symbol.get(), nullptr, &m.symbol)) return false;
+    PyRef oid;
+    std::string_view oid_text;
+    if (!required(d, "oid", "Missing 'mod.oid'", &oid) || !to_text(oid.get(), nullptr, &oid_text)) return false;
+    PyRef size = either(d, "sz", "amount");
+    if (!size) return missing("Missing 'mod.sz'");
+    if (!to_f64(size.get(), nullptr, &m.size) || !decode_hash(oid_text, &m.order_id)) return false;
+    *out = std::move(m);
+    return true;
+}
+
+}  // namespace
+
+bool parse_order_item(PyObject* order, vorn::OrderItem* out) {
+    if (!check_dict(order, nullptr)) return false;
+    // Items nest to any depth; a runaway nesting ends in RecursionError.
+    if (Py_EnterRecursiveCall(" while parsing an order")) return false;
+    bool ok = parse_simplified(order, out);
+    Py_LeaveRecursiveCall();
+    return ok;
+}
+
+bool parse_order_list(PyObject* orders, const char* argname, std::vector<vorn::OrderItem>* out) {
+    if (!check_list(orders, argname)) return false;
+    return parse_item_list(orders, out);
+}
+
+bool parse_compact_order(PyObject* order, vorn::OrderItem* out) {
+    if (!check_dict(order, nullptr)) return false;
+    if (dict_has(order, "type")) return parse_order_item(order, out);
+    struct Form {
+        const char* key;
+        bool (*parse)(PyObject*, vorn::OrderItem*);
+    };
+    static const Form kForms[] = {
+        {"l", compact_limit}, {"m", compact_market}, {"cx", compact_cancel}, {"mod", compact_modify},
+        {"cxa", nullptr},
+    };
+    for (const Form& form : kForms) {
+        PyRef inner = dict_get(order, form.key);
+        if (!inner) continue;
+        if (!check_dict(inner.get(), nullptr)) return false;
+        if (form.parse == nullptr) {
+            PyRef symbols = dict_get(inner.get(), "c");
+            *out = vorn::CancelAll{symbol_list(symbols.get())};
+            return true;
+        }
+        return form.parse(inner.get(), out);
+    }
+    raise_value_error("Invalid order JSON. Expected simplified {'type': ...} or compact {'l'|'m'|'cx'|'mod'|'cxa'}");
+    return false;
+}
+
+bool parse_order_with_on_fill(PyObject* order, vorn::OrderItem* out) {
+    if (!check_dict(order, nullptr)) return false;
+    PyRef on_fill = dict_get(order, "on_fill");
+    if (!on_fill) return parse_order_item(order, out);
+    vorn::OrderItem primary;
+    if (!parse_order_item(order, &primary)) return false;
+    if (!check_dict(on_fill.get(), nullptr)) return false;
+    vorn::OnFill f;
+    if (!parse_items_field(on_fill.get(), "actions", "Missing on_fill.actions", &f.actions)) return false;
+    f.trigger = vorn::Box<vorn::OrderItem>(std::move(primary));
+    *out = std::move(f);
+    return true;
+}
+
+}  // namespace vorn::py

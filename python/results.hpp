@@ -1,0 +1,31 @@
+// Core results to Python objects. Every function returns a new reference, or
+// nullptr with the Python error set (only when the interpreter cannot
+// allocate).
+#pragma once
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <string_view>
+#include <vector>
+
+#include "sign.hpp"
+
+namespace vorn::py {
+
+// JSON value to Python: null None, booleans bool, integers int (unsigned
+// values of 2^63 or more become float), floats float, strings str, arrays
+// list, objects dict in the object's own (sorted) key order.
+PyObject* json_to_python(const vorn::json& value);
+// A list of JSON values as a Python list.
+PyObject* json_list_to_python(const std::vector<vorn::json>& values);
+
+// The signed-transaction dict: "actions", "nonce", "account", "signer",
+// "signature", then "order_id" / "order_ids" only when present.
+PyObject* signed_transaction_to_python(const vorn::SignedTransaction& tx);
+// A list of signed-transaction dicts, in order.
+PyObject* signed_transactions_to_python(const std::vector<vorn::SignedTransaction>& txs);
+
+// UTF-8 text as str.
+PyObject* text_to_python(std::string_view text);
+
+}  // namespace vorn::py
