@@ -1,0 +1,179 @@
+// Prepared-message and wallet dicts: building them from core records and
+// reading them back.
+#include "wallet_dicts.hpp"
+
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "base58.hpp"
+#include "base64.hpp"
+#include "convert.hpp"
+#include "errors.hpp"
+#include "hex.hpp"
+#include "results.hpp"
+
+namespace vorn::py {
+namespace {
+
+// Sets d[key] = value; an empty value means its construction failed.
+bool set_item(PyObject* d, const char* key, PyRef value) {
+    return value && PyDict_SetItemString(d, key, value.get()) == 0;
+}
+
+PyObject* bytes_to_python(const std::vector<uint8_t>& bytes) {
+    return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(bytes.data()),
+                                     static_cast<Py_ssize_t>(bytes.size()));
+}
+
+PyObject* text_list_to_python(const std::vector<std::string>& texts) {
+    PyRef list(PyList_New(static_cast<Py_ssize_t>(texts.size())));
+    if (!list) return nullptr;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        PyObject* s = text_to_python(texts[i]);
+        if (s == nullptr) return nullptr;
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), s);  // steals s
+    }
+    return list.release();
+}
+
+// The value under a required key, or ValueError "Missing '<key>'".
+bool require(PyObject* dict, const char* key, PyRef* out) {
+    *out = dict_get(dict, key);
+    if (*out) return true;
+    PyErr_Format(PyExc_ValueError, "Missing '%s'", key);
+    return false;
+}
+
+// The value under an optional key; None counts as absent.
+PyRef optional_value(PyObject* dict, const char* key) {
+    PyRef v = dict_get(dict, key);
+    if (v && v.get() == Py_None) return PyRef();
+    return v;
+}
+
+// Any value the standard json module can serialise, as a JSON array. The
+// module's own dumps decides what is serialisable (its exception propagates);
+// the JSON parser decides what is an array.
+bool actions_from_python(PyObject* value, std::vector<json>* out) {
+    PyRef json_module(PyImport_ImportModule("json"));
+    if (!json_module) return false;
+    PyRef dumps(PyObject_GetAttrString(json_module.get(), "dumps"));
+    if (!dumps) return false;
+    PyRef text(PyObject_CallOneArg(dumps.get(), value));
+    if (!text) return false;
+    std::string_view s;
+    if (!to_text(text.get(), nullptr, &s)) return false;
+    try {
+        json parsed = json::parse(s);
+        if (!parsed.is_array()) {
+            // Raises the library's own "type must be array" error.
+            (void)parsed.get<std::vector<json>>();
+        }
+        auto& array = parsed.get_ref<json::array_t&>();
+        out->assign(std::make_move_iterator(array.begin()), std::make_move_iterator(array.end()));
+    } catch (const json::exception& e) {
+        raise_value_error(e.what());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+PyObject* prepared_to_python(const PreparedMessage& p) {
+    PyRef d(PyDict_New());
+    if (!d) return nullptr;
+    const uint8_t* msg = p.message_bytes.data();
+    const size_t len = p.message_bytes.size();
+    if (!set_item(d.get(), "message_bytes", PyRef(bytes_to_python(p.message_bytes)))) return nullptr;
+    if (!set_item(d.get(), "message_base58", PyRef(text_to_python(base58_encode(msg, len))))) return nullptr;
+    if (!set_item(d.get(), "message_base64", PyRef(text_to_python(base64_encode(msg, len))))) return nullptr;
+    if (!set_item(d.get(), "message_hex", PyRef(text_to_python(hex_encode(msg, len))))) return nullptr;
+    if (p.order_id && !set_item(d.get(), "order_id", PyRef(text_to_python(*p.order_id)))) return nullptr;
+    if (p.order_ids && !set_item(d.get(), "order_ids", PyRef(text_list_to_python(*p.order_ids)))) return nullptr;
+    if (!set_item(d.get(), "actions", PyRef(json_list_to_python(p.actions)))) return nullptr;
+    if (!set_item(d.get(), "account", PyRef(text_to_python(p.account)))) return nullptr;
+    if (!set_item(d.get(), "signer", PyRef(text_to_python(p.signer)))) return nullptr;
+    if (!set_item(d.get(), "nonce", PyRef(PyLong_FromUnsignedLongLong(p.nonce)))) return nullptr;
+    return d.release();
+}
+
+PyObject* prepared_list_to_python(const std::vector<PreparedMessage>& prepared) {
+    PyRef list(PyList_New(static_cast<Py_ssize_t>(prepared.size())));
+    if (!list) return nullptr;
+    for (size_t i = 0; i < prepared.size(); ++i) {
+        PyObject* d = prepared_to_python(prepared[i]);
+        if (d == nullptr) return nullptr;
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), d);  // steals d
+    }
+    return list.release();
+}
+
+PyObject* wallet_to_python(const WalletMessage& w) {
+    PyRef d(PyDict_New());
+    if (!d) return nullptr;
+    if (!set_item(d.get(), "prepared", PyRef(prepared_to_python(w.prepared)))) return nullptr;
+    if (!set_item(d.get(), "signature_mode", PyRef(text_to_python(signature_mode_name(w.mode))))) return nullptr;
+    if (!set_item(d.get(), "message_bytes", PyRef(bytes_to_python(w.message)))) return nullptr;
+    PyRef text = w.text ? PyRef(text_to_python(*w.text)) : PyRef::borrow(Py_None);
+    if (!set_item(d.get(), "clear_sign_message", std::move(text))) return nullptr;
+    return d.release();
+}
+
+bool read_prepared(PyObject* obj, const char* argname, PreparedMessage* out) {
+    if (!check_dict(obj, argname)) return false;
+    PyRef v;
+    if (!require(obj, "actions", &v) || !actions_from_python(v.get(), &out->actions)) return false;
+    if (!require(obj, "message_bytes", &v) || !to_byte_list(v.get(), nullptr, &out->message_bytes)) return false;
+    if (!require(obj, "account", &v) || !to_string(v.get(), nullptr, &out->account)) return false;
+    if (!require(obj, "signer", &v) || !to_string(v.get(), nullptr, &out->signer)) return false;
+    if (!require(obj, "nonce", &v) || !to_u64(v.get(), nullptr, &out->nonce)) return false;
+
+    out->order_id.reset();
+    if (PyRef id = optional_value(obj, "order_id")) {
+        std::string s;
+        if (!to_string(id.get(), nullptr, &s)) return false;
+        out->order_id = std::move(s);
+    }
+    out->order_ids.reset();
+    if (PyRef ids = optional_value(obj, "order_ids")) {
+        std::vector<std::string> list;
+        if (!to_text_list(ids.get(), nullptr, &list)) return false;
+        out->order_ids = std::move(list);
+    }
+    return true;
+}
+
+bool parse_signature_mode(PyObject* obj, const char* argname, SignatureMode* out) {
+    std::string_view text;
+    if (!to_text(obj, argname, &text)) return false;
+    Result<SignatureMode> mode = signature_mode_from_str(text);
+    if (!mode) {
+        raise_core_error(mode.error());
+        return false;
+    }
+    *out = *mode;
+    return true;
+}
+
+bool read_wallet(PyObject* obj, const char* argname, WalletMessage* out) {
+    if (!check_dict(obj, argname)) return false;
+    // Both keys are looked up before either value is checked.
+    PyRef prepared, mode, v;
+    if (!require(obj, "prepared", &prepared) || !require(obj, "signature_mode", &mode)) return false;
+    if (!read_prepared(prepared.get(), nullptr, &out->prepared)) return false;
+    if (!parse_signature_mode(mode.get(), nullptr, &out->mode)) return false;
+    if (!require(obj, "message_bytes", &v) || !to_byte_list(v.get(), nullptr, &out->message)) return false;
+
+    out->text.reset();
+    if (PyRef text = optional_value(obj, "clear_sign_message")) {
+        std::string s;
+        if (!to_string(text.get(), nullptr, &s)) return false;
+        out->text = std::move(s);
+    }
+    return true;
+}
+
+}  // namespace vorn::py

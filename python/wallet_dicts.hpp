@@ -1,0 +1,43 @@
+// The dicts of the external-wallet flows: the prepared-message dict and the
+// wallet dict going out, and their readers coming back in.
+//
+// Prepared dict keys, in insertion order: "message_bytes" (bytes),
+// "message_base58", "message_base64", "message_hex", "order_id" or
+// "order_ids" (only when present), "actions", "account", "signer", "nonce".
+// Wallet dict keys: "prepared", "signature_mode", "message_bytes",
+// "clear_sign_message" (always present; None when the mode has no text).
+//
+// The builders return a new reference, or nullptr with the Python error set.
+// The readers return true, or false with the Python error set; they report
+// the first missing key in their reading order.
+#pragma once
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <vector>
+
+#include "prepare.hpp"
+#include "wallet.hpp"
+
+namespace vorn::py {
+
+PyObject* prepared_to_python(const vorn::PreparedMessage& prepared);
+// A list of prepared dicts, in order.
+PyObject* prepared_list_to_python(const std::vector<vorn::PreparedMessage>& prepared);
+PyObject* wallet_to_python(const vorn::WalletMessage& wallet);
+
+// Reads "actions" (serialised with the standard json module's dumps and
+// parsed back as a JSON array), "message_bytes", "account", "signer",
+// "nonce", then the optional "order_id" and "order_ids" (None counts as
+// absent). `obj` must be a dict (TypeError naming argname otherwise).
+bool read_prepared(PyObject* obj, const char* argname, vorn::PreparedMessage* out);
+
+// Reads "prepared" (a prepared dict), "signature_mode" ("raw", "base58" or
+// "offchain"), "message_bytes" and the optional "clear_sign_message".
+bool read_wallet(PyObject* obj, const char* argname, vorn::WalletMessage* out);
+
+// The mode text of prepare_wallet_message and of the wallet dict; anything
+// but the three exact names raises the core's signing-failure ValueError.
+bool parse_signature_mode(PyObject* obj, const char* argname, vorn::SignatureMode* out);
+
+}  // namespace vorn::py
