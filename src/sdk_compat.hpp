@@ -19,6 +19,9 @@ Result<TxAction> order_item_to_tx_action(const OrderItem& item, uint8_t wire_ver
 // One wire action per order item or oracle price entry, one for every other
 // variant. May be empty.
 Result<std::vector<TxAction>> action_to_tx_actions(const Action& action, uint8_t wire_version);
+// The records would borrow from a temporary that dies with the call.
+Result<TxAction> order_item_to_tx_action(OrderItem&& item, uint8_t wire_version) = delete;
+Result<std::vector<TxAction>> action_to_tx_actions(Action&& action, uint8_t wire_version) = delete;
 
 bool order_item_has_builder_code(const OrderItem& item);
 bool action_has_builder_code(const Action& action);
