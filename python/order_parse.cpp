@@ -432,11 +432,23 @@ bool compact_modify(PyObject* d, vorn::OrderItem* out) {
 
 }  // namespace
 
+// Baskets and on-fill items nest; every layer of the core (conversion,
+// encoding, JSON rendering) recurses once per level, also on the worker
+// threads of a batch, whose stacks are smaller than the main thread's. A
+// fixed bound keeps all of them far from the end of their stacks.
+constexpr int kMaxOrderNesting = 256;
+static thread_local int t_order_nesting = 0;
+
 bool parse_order_item(PyObject* order, vorn::OrderItem* out) {
     if (!check_dict(order, nullptr)) return false;
-    // Items nest to any depth; a runaway nesting ends in RecursionError.
+    if (t_order_nesting >= kMaxOrderNesting) {
+        PyErr_SetString(PyExc_RecursionError, "maximum recursion depth exceeded while parsing an order");
+        return false;
+    }
     if (Py_EnterRecursiveCall(" while parsing an order")) return false;
+    ++t_order_nesting;
     bool ok = parse_simplified(order, out);
+    --t_order_nesting;
     Py_LeaveRecursiveCall();
     return ok;
 }

@@ -15,7 +15,8 @@ namespace vorn::py {
 
 // The simplified shape, a dict with a "type" key ("order", "cancel",
 // "modify", "cancel_all", "stop"/"st", "take_profit"/"tp", "range"/"rng",
-// "trailing_stop"/"trl", "trig", "on_fill"/"of").
+// "trailing_stop"/"trl", "trig", "on_fill"/"of"). Items nested more than
+// 256 levels deep raise RecursionError.
 bool parse_order_item(PyObject* order, vorn::OrderItem* out);
 
 // A list (TypeError naming `argname` otherwise) of order dicts, each parsed

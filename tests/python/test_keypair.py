@@ -91,6 +91,15 @@ class TestSurface:
         assert a != b and a == a
         assert len({a, b}) == 2
 
+    def test_no_pickling(self, signer):
+        import copy
+        import pickle
+        for obj in (vk.Keypair(), signer):
+            with pytest.raises(TypeError):
+                pickle.dumps(obj)
+            with pytest.raises(TypeError):
+                copy.copy(obj)
+
     def test_docs_and_signatures(self):
         assert vk.Keypair.__doc__ == "Ed25519 keypair for signing transactions"
         assert vk.Keypair.__text_signature__ == "(*args)"

@@ -243,12 +243,31 @@ class TestConditional:
         acct = b58encode(b"\x11" * 32)
         assert vk.compute_order_id_from_order({"type": "of", "trigger": BASE, "actions": []}, 1, acct) is None
 
-    def test_deep_nesting_raises_instead_of_crashing(self, signer):
+    @staticmethod
+    def nested(levels):
         order = BASE
-        for _ in range(20000):
+        for _ in range(levels - 1):
             order = {"type": "trig", "symbol": "X", "is_buy": True, "trigger_price": 1, "actions": [order]}
+        return order
+
+    def test_nesting_up_to_the_bound_is_signed(self, signer):
+        order = self.nested(256)
+        tx = signer.sign(order, nonce=1)
+        depth, node = 0, tx["actions"][0]
+        while "trig" in node:
+            depth, node = depth + 1, node["trig"]["actions"][0]
+        assert depth == 255 and "l" in node
+        assert len(signer.sign_all([order] * 10, base_nonce=1)) == 10
+
+    @pytest.mark.parametrize("levels", [257, 20000])
+    def test_deeper_nesting_raises_instead_of_crashing(self, signer, levels):
+        with raises(RecursionError, "maximum recursion depth exceeded while parsing an order"):
+            signer.sign(self.nested(levels), nonce=1)
+        on_fill = BASE
+        for _ in range(levels):
+            on_fill = {"type": "of", "trigger": BASE, "actions": [on_fill]}
         with pytest.raises(RecursionError):
-            signer.sign(order, nonce=1)
+            signer.sign_all([on_fill] * 10, base_nonce=1)
 
 
 class TestBuilderCode:

@@ -9,6 +9,7 @@ import tracemalloc
 
 import pytest
 
+from conftest import skip_under_asan
 from vorn_keychain import _native as vk
 
 ORDER = {"type": "order", "symbol": "BTC-USD", "is_buy": True, "price": 100000, "size": 0.25,
@@ -56,6 +57,7 @@ def test_python_allocations_stay_flat(signer):
     assert second - first < 64 * 1024
 
 
+@skip_under_asan
 def test_resident_memory_stays_flat(signer):
     exercise(signer, 300)
     gc.collect()
