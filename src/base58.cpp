@@ -56,24 +56,53 @@ Status check_chars(std::string_view text) {
 }  // namespace
 
 std::string base58_encode(const uint8_t* data, size_t len) {
+    // Works in limbs of 58^5 (< 2^30) and feeds four input bytes per pass, so
+    // a 64-byte signature needs a few hundred divisions instead of thousands.
+    constexpr uint64_t kLimb = 58ull * 58 * 58 * 58 * 58;
     size_t zeros = 0;
     while (zeros < len && data[zeros] == 0) ++zeros;
-    // log(256)/log(58) ~ 1.366
-    std::vector<uint8_t> digits((len - zeros) * 138 / 100 + 1, 0);
+    const size_t rest = len - zeros;
+    const size_t max_limbs = rest * 138 / 100 / 5 + 2;
+    uint32_t small[64];
+    std::vector<uint32_t> large;
+    uint32_t* limbs = small;
+    if (max_limbs > 64) {
+        large.resize(max_limbs);
+        limbs = large.data();
+    }
     size_t used = 0;
-    for (size_t i = zeros; i < len; ++i) {
-        uint32_t carry = data[i];
-        size_t j = 0;
-        for (; j < used || carry != 0; ++j) {
-            carry += static_cast<uint32_t>(digits[j]) << 8;
-            digits[j] = static_cast<uint8_t>(carry % 58);
-            carry /= 58;
+    size_t i = zeros;
+    size_t first = rest % 4 == 0 ? 4 : rest % 4;
+    while (i < len) {
+        size_t take = (i == zeros) ? first : 4;
+        uint64_t carry = 0;
+        for (size_t k = 0; k < take; ++k) carry = (carry << 8) | data[i + k];
+        const uint64_t mul = 1ull << (8 * take);
+        for (size_t j = 0; j < used; ++j) {
+            uint64_t x = static_cast<uint64_t>(limbs[j]) * mul + carry;
+            limbs[j] = static_cast<uint32_t>(x % kLimb);
+            carry = x / kLimb;
         }
-        used = j;
+        while (carry != 0) {
+            limbs[used++] = static_cast<uint32_t>(carry % kLimb);
+            carry /= kLimb;
+        }
+        i += take;
     }
     std::string out(zeros, '1');
-    out.reserve(zeros + used);
-    for (size_t j = used; j > 0; --j) out += kAlphabet[digits[j - 1]];
+    out.reserve(zeros + used * 5);
+    for (size_t j = used; j > 0; --j) {
+        char d[5];
+        uint32_t v = limbs[j - 1];
+        for (int k = 4; k >= 0; --k) {
+            d[k] = kAlphabet[v % 58];
+            v /= 58;
+        }
+        int skip = 0;
+        if (j == used)
+            while (skip < 4 && d[skip] == '1') ++skip;  // no leading zero digits in the top limb
+        out.append(d + skip, 5 - skip);
+    }
     return out;
 }
 
