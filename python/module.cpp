@@ -11,6 +11,7 @@
 #include "errors.hpp"
 #include "functions.hpp"
 #include "keypair_type.hpp"
+#include "prepare_functions.hpp"
 #include "signer_type.hpp"
 #include "solana_functions.hpp"
 #include "wallet_functions.hpp"
@@ -21,6 +22,7 @@
 // incomplete.
 __attribute__((weak)) PyMethodDef vorn_solana_methods[] = {{nullptr, nullptr, 0, nullptr}};
 __attribute__((weak)) PyMethodDef vorn_wallet_methods[] = {{nullptr, nullptr, 0, nullptr}};
+__attribute__((weak)) PyMethodDef vorn_prepare_methods[] = {{nullptr, nullptr, 0, nullptr}};
 
 namespace {
 
@@ -65,7 +67,8 @@ constexpr Registration kRegistrations[] = {
     {"py_finalize_transaction", nullptr},
 };
 
-PyMethodDef* const kFunctionTables[] = {vorn_wallet_methods, vorn_solana_methods, vorn_signing_methods};
+PyMethodDef* const kFunctionTables[] = {vorn_wallet_methods, vorn_prepare_methods, vorn_solana_methods,
+                                        vorn_signing_methods};
 
 PyMethodDef* find_function(const char* name) {
     for (PyMethodDef* table : kFunctionTables) {

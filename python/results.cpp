@@ -2,6 +2,7 @@
 #include "results.hpp"
 
 #include "convert.hpp"
+#include "errors.hpp"
 
 namespace vorn::py {
 namespace {
@@ -107,6 +108,20 @@ PyObject* signed_transactions_to_python(const std::vector<vorn::SignedTransactio
         PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), d);
     }
     return list.release();
+}
+
+PyObject* to_python(const std::string& text) { return text_to_python(text); }
+
+PyObject* to_python(bool flag) { return PyBool_FromLong(flag); }
+
+PyObject* to_python(const vorn::Outcome<vorn::SignedTransaction>& r) {
+    if (!r) return raise_failure(r.error());
+    return signed_transaction_to_python(*r);
+}
+
+PyObject* to_python(const vorn::Outcome<std::vector<vorn::SignedTransaction>>& r) {
+    if (!r) return raise_failure(r.error());
+    return signed_transactions_to_python(*r);
 }
 
 }  // namespace vorn::py

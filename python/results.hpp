@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "nonce.hpp"
 #include "sign.hpp"
 
 namespace vorn::py {
@@ -27,5 +28,12 @@ PyObject* signed_transactions_to_python(const std::vector<vorn::SignedTransactio
 
 // UTF-8 text as str.
 PyObject* text_to_python(std::string_view text);
+
+// The results of call bodies (fastcall.hpp): str, bool, and a signing
+// outcome, whose failure is raised (errors.hpp).
+PyObject* to_python(const std::string& text);
+PyObject* to_python(bool flag);
+PyObject* to_python(const vorn::Outcome<vorn::SignedTransaction>& r);
+PyObject* to_python(const vorn::Outcome<std::vector<vorn::SignedTransaction>>& r);
 
 }  // namespace vorn::py

@@ -1,16 +1,18 @@
-// The Signer class: every method binds and converts its arguments (all of
-// them, and every public key decoded, before a nonce is drawn), calls one
-// operation of the core signer and converts the result.
+// The Signer class. Its methods are bodies of the call path (fastcall.hpp):
+// every argument is converted, and every public key decoded, with the signer
+// borrowed and before a nonce is drawn; then one operation of the core signer
+// runs and its result is converted.
 #include "signer_type.hpp"
 
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "arguments.hpp"
 #include "binder.hpp"
 #include "convert.hpp"
 #include "errors.hpp"
-#include "inputs.hpp"
+#include "fastcall.hpp"
 #include "keypair_type.hpp"
 #include "order_parse.hpp"
 #include "results.hpp"
@@ -23,80 +25,119 @@ PyTypeObject* g_signer_type = nullptr;
 
 SignerObject* as_signer(PyObject* self) { return reinterpret_cast<SignerObject*>(self); }
 
-using vorn::Outcome;
-using vorn::SignedTransaction;
+using Signed = Outcome<SignedTransaction>;
+using SignedList = Outcome<std::vector<SignedTransaction>>;
 
-PyObject* finish(const Outcome<SignedTransaction>& r) {
-    if (!r) return raise_failure(r.error());
-    return signed_transaction_to_python(*r);
-}
-
-PyObject* finish(const Outcome<std::vector<SignedTransaction>>& r) {
-    if (!r) return raise_failure(r.error());
-    return signed_transactions_to_python(*r);
-}
-
-PyObject* wrap(PyTypeObject* type, vorn::Signer&& signer) {
+PyObject* wrap(PyTypeObject* type, Result<Signer>&& r) {
+    if (!r) return raise_core_error(r.error());
     PyRef obj(type->tp_alloc(type, 0));
     if (!obj) return nullptr;
-    as_signer(obj.get())->signer = new vorn::Signer(std::move(signer));
+    as_signer(obj.get())->signer = new Signer(std::move(*r));
     as_signer(obj.get())->borrow = 0;
     return obj.release();
 }
 
-PyObject* wrap_result(PyTypeObject* type, vorn::Result<vorn::Signer>&& r) {
-    if (!r) return raise_core_error(r.error());
-    return wrap(type, std::move(*r));
+// ---- converters of the Signer's own parameter kinds ----
+
+struct KeypairRef {
+    const Keypair* value = nullptr;
+    bool read(PyObject* obj, const char* name) { return to_keypair(obj, name, &value); }
+};
+
+// One order dict.
+struct Order {
+    OrderItem value;
+    bool read(PyObject* obj, const char*) { return parse_order_item(obj, &value); }
+};
+
+// A list of lists of order dicts.
+struct Batches {
+    std::vector<std::vector<OrderItem>> value;
+    bool read(PyObject* obj, const char* name) {
+        if (!check_list(obj, name)) return false;
+        // A tuple copy keeps the inner lists alive while user code runs.
+        PyRef outer(PyList_AsTuple(obj));
+        if (!outer) return false;
+        Py_ssize_t n = PyTuple_GET_SIZE(outer.get());
+        value.reserve(static_cast<size_t>(n));
+        for (Py_ssize_t i = 0; i < n; ++i) {
+            std::vector<OrderItem> items;
+            if (!parse_order_list(PyTuple_GET_ITEM(outer.get(), i), nullptr, &items)) return false;
+            value.push_back(std::move(items));
+        }
+        return true;
+    }
+};
+
+// A sequence of tuples of `Arity` members, each converted by `item`; the
+// shapes of all tuples are checked before any member is converted.
+template <Py_ssize_t Arity, class T, bool (*Item)(PyObject* tuple, T* out)>
+struct Tuples {
+    std::vector<T> value;
+    bool read(PyObject* obj, const char* name) {
+        PyRef holder;
+        std::vector<PyObject*> tuples;
+        if (!to_tuple_sequence(obj, name, Arity, &holder, &tuples)) return false;
+        value.reserve(tuples.size());
+        for (PyObject* t : tuples) {
+            T x{};
+            if (!Item(t, &x)) return false;
+            value.push_back(std::move(x));
+        }
+        return true;
+    }
+};
+
+PyObject* member(PyObject* tuple, Py_ssize_t i) { return PyTuple_GET_ITEM(tuple, i); }
+
+bool leverage_pair(PyObject* t, std::pair<std::string, double>* out) {
+    return to_string(member(t, 0), nullptr, &out->first) && to_f64(member(t, 1), nullptr, &out->second);
 }
+
+bool oracle_price(PyObject* t, OraclePrice* p) {
+    return to_u64(member(t, 0), nullptr, &p->timestamp) && to_string(member(t, 1), nullptr, &p->symbol) &&
+           to_f64(member(t, 2), nullptr, &p->price);
+}
+
+bool pyth_entry(PyObject* t, PythEntry* e) {
+    return to_u64(member(t, 0), nullptr, &e->timestamp) && to_u64(member(t, 1), nullptr, &e->feed_index) &&
+           to_u64(member(t, 2), nullptr, &e->price) && to_i16(member(t, 3), nullptr, &e->exponent);
+}
+
+using Leverage = Tuples<2, std::pair<std::string, double>, leverage_pair>;
+using OraclePrices = Tuples<3, OraclePrice, oracle_price>;
+using PythEntries = Tuples<4, PythEntry, pyth_entry>;
 
 // ---- construction ----
 
-const char* const kNewParams[] = {"keypair", "signature_domain"};
-const FunctionSpec kNew{"Signer", kNewParams, 2, 2};
+constexpr const char* kNewParams[] = {"keypair", "signature_domain"};
+constexpr FunctionSpec kNew{"Signer", kNewParams, 2, 2};
 
 PyObject* signer_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return call_guarded([&]() -> PyObject* {
         PyObject* a[2];
         if (!bind_tuple_args(kNew, args, kwargs, a)) return nullptr;
-        const vorn::Keypair* kp = nullptr;
-        std::string_view domain;
-        if (!to_keypair(a[0], "keypair", &kp) || !to_text(a[1], "signature_domain", &domain)) return nullptr;
-        return wrap_result(type, vorn::Signer::create(*kp, domain));
+        KeypairRef kp;
+        Text domain;
+        if (!kp.read(a[0], "keypair") || !domain.read(a[1], "signature_domain")) return nullptr;
+        return wrap(type, Signer::create(*kp.value, domain.value));
     });
 }
 
-const char* const kFromBase58Params[] = {"s", "signature_domain"};
-const FunctionSpec kFromBase58{"Signer.from_base58", kFromBase58Params, 2, 2};
+constexpr const char* kFromBase58Params[] = {"s", "signature_domain"};
+constexpr FunctionSpec kFromBase58{"Signer.from_base58", kFromBase58Params, 2, 2};
 
-PyObject* signer_from_base58(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[2];
-        if (!bind_args(kFromBase58, args, nargs, kwnames, a)) return nullptr;
-        std::string_view secret;
-        std::string_view domain;
-        if (!to_text(a[0], "s", &secret) || !to_text(a[1], "signature_domain", &domain)) return nullptr;
-        return wrap_result(g_signer_type, vorn::Signer::from_base58(secret, domain));
-    });
+PyObject* from_base58(Text secret, Text domain) {
+    return wrap(g_signer_type, Signer::from_base58(secret.value, domain.value));
 }
 
-const char* const kWithNonceParams[] = {"keypair", "strategy", "signature_domain"};
-const FunctionSpec kWithNonce{"Signer.with_nonce_manager", kWithNonceParams, 3, 3};
+constexpr const char* kWithNonceParams[] = {"keypair", "strategy", "signature_domain"};
+constexpr FunctionSpec kWithNonce{"Signer.with_nonce_manager", kWithNonceParams, 3, 3};
 
-PyObject* signer_with_nonce_manager(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[3];
-        if (!bind_args(kWithNonce, args, nargs, kwnames, a)) return nullptr;
-        const vorn::Keypair* kp = nullptr;
-        std::string_view strategy_name;
-        std::string_view domain;
-        if (!to_keypair(a[0], "keypair", &kp) || !to_text(a[1], "strategy", &strategy_name) ||
-            !to_text(a[2], "signature_domain", &domain)) {
-            return nullptr;
-        }
-        std::optional<vorn::NonceStrategy> strategy = vorn::nonce_strategy_from_name(strategy_name);
-        if (!strategy) return raise_value_error(vorn::kInvalidNonceStrategy);
-        return wrap_result(g_signer_type, vorn::Signer::with_nonce_manager(*kp, *strategy, domain));
-    });
+PyObject* with_nonce_manager(KeypairRef kp, Text strategy_name, Text domain) {
+    std::optional<NonceStrategy> strategy = nonce_strategy_from_name(strategy_name.value);
+    if (!strategy) return raise_value_error(kInvalidNonceStrategy);
+    return wrap(g_signer_type, Signer::with_nonce_manager(*kp.value, *strategy, domain.value));
 }
 
 void signer_dealloc(PyObject* self) {
@@ -107,491 +148,174 @@ void signer_dealloc(PyObject* self) {
     Py_DECREF(type);
 }
 
-// ---- flags and accessors ----
+// ---- flags, accessors and raw signing ----
 
-PyObject* signer_pubkey(PyObject* self, void*) {
+// A slot or getter that reads the signer under a shared borrow.
+template <class F>
+PyObject* read_shared(PyObject* self, F&& read) {
     return call_guarded([&]() -> PyObject* {
         SharedBorrow b(self);
         if (!b.ok()) return nullptr;
-        return text_to_python(b.signer().pubkey_base58());
+        return read(b.signer());
     });
+}
+
+PyObject* signer_pubkey(PyObject* self, void*) {
+    return read_shared(self, [](const Signer& s) { return text_to_python(s.pubkey_base58()); });
 }
 
 PyObject* signer_repr(PyObject* self) {
-    return call_guarded([&]() -> PyObject* {
-        SharedBorrow b(self);
-        if (!b.ok()) return nullptr;
-        return text_to_python("Signer(pubkey='" + b.signer().pubkey_base58() + "')");
-    });
-}
-
-const char* const kEnabledParams[] = {"enabled"};
-const FunctionSpec kSetComputeOrderId{"Signer.set_compute_order_id", kEnabledParams, 1, 1};
-const FunctionSpec kSetComputeBatch{"Signer.set_compute_batch_order_ids", kEnabledParams, 1, 1};
-
-PyObject* signer_set_compute_order_id(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[1];
-        if (!bind_args(kSetComputeOrderId, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        bool enabled = false;
-        if (!to_strict_bool(a[0], "enabled", &enabled)) return nullptr;
-        b.signer().set_compute_order_id(enabled);
-        Py_RETURN_NONE;
-    });
-}
-
-PyObject* signer_set_compute_batch_order_ids(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                             PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[1];
-        if (!bind_args(kSetComputeBatch, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        bool enabled = false;
-        if (!to_strict_bool(a[0], "enabled", &enabled)) return nullptr;
-        b.signer().set_compute_batch_order_ids(enabled);
-        Py_RETURN_NONE;
-    });
+    return read_shared(self, [](const Signer& s) { return text_to_python("Signer(pubkey='" + s.pubkey_base58() + "')"); });
 }
 
 PyObject* signer_computes_order_id(PyObject* self, PyObject*) {
-    SharedBorrow b(self);
-    if (!b.ok()) return nullptr;
-    return PyBool_FromLong(b.signer().computes_order_id());
+    return read_shared(self, [](const Signer& s) { return to_python(s.computes_order_id()); });
 }
 
 PyObject* signer_computes_batch_order_ids(PyObject* self, PyObject*) {
-    SharedBorrow b(self);
-    if (!b.ok()) return nullptr;
-    return PyBool_FromLong(b.signer().computes_batch_order_ids());
+    return read_shared(self, [](const Signer& s) { return to_python(s.computes_batch_order_ids()); });
 }
 
-// ---- raw signing ----
+constexpr const char* kEnabledParams[] = {"enabled"};
+constexpr FunctionSpec kSetComputeOrderId{"Signer.set_compute_order_id", kEnabledParams, 1, 1};
+constexpr FunctionSpec kSetComputeBatch{"Signer.set_compute_batch_order_ids", kEnabledParams, 1, 1};
 
-const char* const kSignBytesParams[] = {"message"};
-const FunctionSpec kSignBytes{"Signer.sign_bytes", kSignBytesParams, 1, 1};
+void set_compute_order_id(Signer& s, Flag enabled) { s.set_compute_order_id(enabled.value); }
+void set_compute_batch_order_ids(Signer& s, Flag enabled) { s.set_compute_batch_order_ids(enabled.value); }
 
-PyObject* signer_sign_bytes(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[1];
-        if (!bind_args(kSignBytes, args, nargs, kwnames, a)) return nullptr;
-        SharedBorrow b(self);
-        if (!b.ok()) return nullptr;
-        std::string_view message;
-        if (!to_bytes(a[0], "message", &message)) return nullptr;
-        return text_to_python(
-            b.signer().sign_bytes(reinterpret_cast<const uint8_t*>(message.data()), message.size()));
-    });
+constexpr const char* kSignBytesParams[] = {"message"};
+constexpr FunctionSpec kSignBytes{"Signer.sign_bytes", kSignBytesParams, 1, 1};
+
+std::string sign_bytes(const Signer& s, Bytes message) {
+    return s.sign_bytes(reinterpret_cast<const uint8_t*>(message.value.data()), message.value.size());
 }
 
 // ---- order signing ----
 
-const char* const kOrderNonceParams[] = {"order", "nonce"};
-const FunctionSpec kSign{"Signer.sign", kOrderNonceParams, 2, 1};
+constexpr const char* kOrderNonceParams[] = {"order", "nonce"};
+constexpr FunctionSpec kSign{"Signer.sign", kOrderNonceParams, 2, 1};
 
-PyObject* signer_sign(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[2];
-        if (!bind_args(kSign, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        vorn::OrderItem item;
-        std::optional<uint64_t> nonce;
-        if (!parse_order_item(a[0], &item) || !to_optional_u64(a[1], "nonce", &nonce)) return nullptr;
-        return finish(b.signer().sign(std::move(item), nonce));
-    });
+Signed sign(Signer& s, Order order, Nonce nonce) { return s.sign(std::move(order.value), nonce.value); }
+
+constexpr const char* kOrdersNonceParams[] = {"orders", "nonce"};
+constexpr FunctionSpec kSignGroup{"Signer.sign_group", kOrdersNonceParams, 2, 1};
+constexpr FunctionSpec kSignOrder{"Signer.sign_order", kOrdersNonceParams, 2, 1};
+
+Signed sign_group(Signer& s, OrderList orders, Nonce nonce) {
+    return s.sign_group(std::move(orders.value), nonce.value);
 }
-
-const char* const kOrdersNonceParams[] = {"orders", "nonce"};
-const FunctionSpec kSignGroup{"Signer.sign_group", kOrdersNonceParams, 2, 1};
-const FunctionSpec kSignOrder{"Signer.sign_order", kOrdersNonceParams, 2, 1};
-
-PyObject* sign_group_with(const FunctionSpec& spec, PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                          PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[2];
-        if (!bind_args(spec, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        std::vector<vorn::OrderItem> items;
-        std::optional<uint64_t> nonce;
-        if (!parse_order_list(a[0], "orders", &items) || !to_optional_u64(a[1], "nonce", &nonce)) return nullptr;
-        return finish(b.signer().sign_group(std::move(items), nonce));
-    });
-}
-
-PyObject* signer_sign_group(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return sign_group_with(kSignGroup, self, args, nargs, kwnames);
-}
-
-PyObject* signer_sign_order(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return sign_group_with(kSignOrder, self, args, nargs, kwnames);
-}
-
-const char* const kOrdersBaseParams[] = {"orders", "base_nonce"};
-const FunctionSpec kSignAll{"Signer.sign_all", kOrdersBaseParams, 2, 1};
 
 // Every element is converted here on the calling thread; the core then signs
 // the converted items (on the worker pool from 10 elements on) and the
 // results are converted after it has finished. The interpreter lock stays
 // held throughout.
-PyObject* signer_sign_all(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[2];
-        if (!bind_args(kSignAll, args, nargs, kwnames, a)) return nullptr;
-        SharedBorrow b(self);
-        if (!b.ok()) return nullptr;
-        std::vector<vorn::OrderItem> items;
-        std::optional<uint64_t> base;
-        if (!parse_order_list(a[0], "orders", &items) || !to_optional_u64(a[1], "base_nonce", &base)) return nullptr;
-        return finish(b.signer().sign_all(std::move(items), base));
-    });
+constexpr const char* kOrdersBaseParams[] = {"orders", "base_nonce"};
+constexpr FunctionSpec kSignAll{"Signer.sign_all", kOrdersBaseParams, 2, 1};
+
+SignedList sign_all(const Signer& s, OrderList orders, Nonce base) {
+    return s.sign_all(std::move(orders.value), base.value);
 }
 
-const char* const kBatchesParams[] = {"batches", "base_nonce"};
-const FunctionSpec kSignOrdersBatch{"Signer.sign_orders_batch", kBatchesParams, 2, 1};
+constexpr const char* kBatchesParams[] = {"batches", "base_nonce"};
+constexpr FunctionSpec kSignOrdersBatch{"Signer.sign_orders_batch", kBatchesParams, 2, 1};
 
-PyObject* signer_sign_orders_batch(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[2];
-        if (!bind_args(kSignOrdersBatch, args, nargs, kwnames, a)) return nullptr;
-        SharedBorrow b(self);
-        if (!b.ok()) return nullptr;
-        if (!check_list(a[0], "batches")) return nullptr;
-        // A tuple copy keeps the inner lists alive while user code runs.
-        PyRef outer(PyList_AsTuple(a[0]));
-        if (!outer) return nullptr;
-        Py_ssize_t n = PyTuple_GET_SIZE(outer.get());
-        std::vector<std::vector<vorn::OrderItem>> batches;
-        batches.reserve(static_cast<size_t>(n));
-        for (Py_ssize_t i = 0; i < n; ++i) {
-            std::vector<vorn::OrderItem> items;
-            if (!parse_order_list(PyTuple_GET_ITEM(outer.get(), i), nullptr, &items)) return nullptr;
-            batches.push_back(std::move(items));
-        }
-        std::optional<uint64_t> base;
-        if (!to_optional_u64(a[1], "base_nonce", &base)) return nullptr;
-        return finish(b.signer().sign_orders_batch(std::move(batches), base));
-    });
+SignedList sign_orders_batch(const Signer& s, Batches batches, Nonce base) {
+    return s.sign_orders_batch(std::move(batches.value), base.value);
 }
 
 // ---- account operations ----
 
-const char* const kNonceParams[] = {"nonce"};
-const FunctionSpec kSignFaucet{"Signer.sign_faucet", kNonceParams, 1, 0};
+constexpr const char* kNonceParams[] = {"nonce"};
+constexpr FunctionSpec kSignFaucet{"Signer.sign_faucet", kNonceParams, 1, 0};
 
-PyObject* signer_sign_faucet(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[1];
-        if (!bind_args(kSignFaucet, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        std::optional<uint64_t> nonce;
-        if (!to_optional_u64(a[0], "nonce", &nonce)) return nullptr;
-        return finish(b.signer().sign_faucet(nonce));
-    });
+Signed sign_faucet(Signer& s, Nonce nonce) { return s.sign_faucet(nonce.value); }
+
+constexpr const char* kAgentParams[] = {"agent_pubkey", "delete", "nonce"};
+constexpr FunctionSpec kSignAgent{"Signer.sign_agent_wallet", kAgentParams, 3, 2};
+
+Signed sign_agent_wallet(Signer& s, Key agent, Flag del, Nonce nonce) {
+    return s.sign_agent_wallet(agent.value, del.value, nonce.value);
 }
 
-const char* const kAgentParams[] = {"agent_pubkey", "delete", "nonce"};
-const FunctionSpec kSignAgent{"Signer.sign_agent_wallet", kAgentParams, 3, 2};
+constexpr const char* kApproveParams[] = {"to_pubkey", "fee", "nonce"};
+constexpr FunctionSpec kApproveCommission{"Signer.sign_approve_commission_fee", kApproveParams, 3, 2};
+constexpr FunctionSpec kApproveBuilder{"Signer.sign_approve_builder_code", kApproveParams, 3, 2};
 
-PyObject* signer_sign_agent_wallet(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[3];
-        if (!bind_args(kSignAgent, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        std::string_view agent_text;
-        bool del = false;
-        std::optional<uint64_t> nonce;
-        vorn::Pubkey agent;
-        if (!to_text(a[0], "agent_pubkey", &agent_text) || !to_strict_bool(a[1], "delete", &del) ||
-            !to_optional_u64(a[2], "nonce", &nonce) || !decode_pubkey(agent_text, &agent)) {
-            return nullptr;
-        }
-        return finish(b.signer().sign_agent_wallet(agent, del, nonce));
-    });
+Signed sign_approve(Signer& s, Key to, U8 fee, Nonce nonce) {
+    return s.sign_approve_commission_fee(to.value, fee.value, nonce.value);
 }
 
-const char* const kApproveParams[] = {"to_pubkey", "fee", "nonce"};
-const FunctionSpec kApproveCommission{"Signer.sign_approve_commission_fee", kApproveParams, 3, 2};
-const FunctionSpec kApproveBuilder{"Signer.sign_approve_builder_code", kApproveParams, 3, 2};
+constexpr const char* kRevokeParams[] = {"to_pubkey", "nonce"};
+constexpr FunctionSpec kRevokeCommission{"Signer.sign_revoke_commission_fee", kRevokeParams, 2, 1};
+constexpr FunctionSpec kRevokeBuilder{"Signer.sign_revoke_builder_code", kRevokeParams, 2, 1};
 
-PyObject* approve_with(const FunctionSpec& spec, PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                       PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[3];
-        if (!bind_args(spec, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        std::string_view to_text_value;
-        uint8_t fee = 0;
-        std::optional<uint64_t> nonce;
-        vorn::Pubkey to;
-        if (!to_text(a[0], "to_pubkey", &to_text_value) || !to_u8(a[1], "fee", &fee) ||
-            !to_optional_u64(a[2], "nonce", &nonce) || !decode_pubkey(to_text_value, &to)) {
-            return nullptr;
-        }
-        return finish(b.signer().sign_approve_commission_fee(to, fee, nonce));
-    });
+Signed sign_revoke(Signer& s, Key to, Nonce nonce) { return s.sign_revoke_commission_fee(to.value, nonce.value); }
+
+constexpr const char* kUserSettingsParams[] = {"max_leverage", "nonce"};
+constexpr FunctionSpec kUserSettings{"Signer.sign_user_settings", kUserSettingsParams, 2, 1};
+
+Signed sign_user_settings(Signer& s, Leverage leverage, Nonce nonce) {
+    return s.sign_user_settings(std::move(leverage.value), nonce.value);
 }
 
-PyObject* signer_sign_approve_commission_fee(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                             PyObject* kwnames) {
-    return approve_with(kApproveCommission, self, args, nargs, kwnames);
+// The nonce is converted before the configuration is parsed.
+constexpr const char* kConfigParams[] = {"config", "nonce"};
+constexpr FunctionSpec kLiquidator{"Signer.sign_update_liquidator_config", kConfigParams, 2, 1};
+
+Signed sign_update_liquidator_config(Signer& s, Late<Config> config, Nonce nonce) {
+    return s.sign_update_liquidator_config(std::move(config.value), nonce.value);
 }
 
-PyObject* signer_sign_approve_builder_code(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                           PyObject* kwnames) {
-    return approve_with(kApproveBuilder, self, args, nargs, kwnames);
+constexpr const char* kOraclesParams[] = {"oracles", "nonce"};
+constexpr FunctionSpec kOraclePrices{"Signer.sign_oracle_prices", kOraclesParams, 2, 1};
+constexpr FunctionSpec kPythOracle{"Signer.sign_pyth_oracle", kOraclesParams, 2, 1};
+
+Signed sign_oracle_prices(Signer& s, OraclePrices prices, Nonce nonce) {
+    return s.sign_oracle_prices(std::move(prices.value), nonce.value);
 }
 
-const char* const kRevokeParams[] = {"to_pubkey", "nonce"};
-const FunctionSpec kRevokeCommission{"Signer.sign_revoke_commission_fee", kRevokeParams, 2, 1};
-const FunctionSpec kRevokeBuilder{"Signer.sign_revoke_builder_code", kRevokeParams, 2, 1};
-
-PyObject* revoke_with(const FunctionSpec& spec, PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                      PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[2];
-        if (!bind_args(spec, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        std::string_view to_text_value;
-        std::optional<uint64_t> nonce;
-        vorn::Pubkey to;
-        if (!to_text(a[0], "to_pubkey", &to_text_value) || !to_optional_u64(a[1], "nonce", &nonce) ||
-            !decode_pubkey(to_text_value, &to)) {
-            return nullptr;
-        }
-        return finish(b.signer().sign_revoke_commission_fee(to, nonce));
-    });
+Signed sign_pyth_oracle(Signer& s, PythEntries entries, Nonce nonce) {
+    return s.sign_pyth_oracle(std::move(entries.value), nonce.value);
 }
 
-PyObject* signer_sign_revoke_commission_fee(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                            PyObject* kwnames) {
-    return revoke_with(kRevokeCommission, self, args, nargs, kwnames);
+constexpr const char* kRemoveParams[] = {"to_remove", "nonce"};
+constexpr FunctionSpec kRemove{"Signer.sign_remove_sub_account", kRemoveParams, 2, 1};
+
+Signed sign_remove_sub_account(Signer& s, Key to_remove, Nonce nonce) {
+    return s.sign_remove_sub_account(to_remove.value, nonce.value);
 }
 
-PyObject* signer_sign_revoke_builder_code(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                          PyObject* kwnames) {
-    return revoke_with(kRevokeBuilder, self, args, nargs, kwnames);
+constexpr const char* kTransferParams[] = {"from_pubkey", "to_pubkey", "margin_amount", "kind", "nonce"};
+constexpr FunctionSpec kTransfer{"Signer.sign_transfer", kTransferParams, 5, 3};
+
+Signed sign_transfer(Signer& s, Key from, Key to, F64 amount, Kind kind, Nonce nonce) {
+    return s.sign_transfer(from.value, to.value, amount.value, kind.value, nonce.value);
 }
 
-const char* const kUserSettingsParams[] = {"max_leverage", "nonce"};
-const FunctionSpec kUserSettings{"Signer.sign_user_settings", kUserSettingsParams, 2, 1};
+constexpr const char* kCreateSubParams[] = {"name", "margin_amount", "nonce"};
+constexpr FunctionSpec kCreateSub{"Signer.sign_create_sub_account", kCreateSubParams, 3, 1};
 
-PyObject* signer_sign_user_settings(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[2];
-        if (!bind_args(kUserSettings, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        PyRef holder;
-        std::vector<PyObject*> pairs;
-        if (!to_tuple_sequence(a[0], "max_leverage", 2, &holder, &pairs)) return nullptr;
-        std::vector<std::pair<std::string, double>> leverage;
-        leverage.reserve(pairs.size());
-        for (PyObject* t : pairs) {
-            std::string symbol;
-            double value = 0.0;
-            if (!to_string(PyTuple_GET_ITEM(t, 0), nullptr, &symbol) ||
-                !to_f64(PyTuple_GET_ITEM(t, 1), nullptr, &value)) {
-                return nullptr;
-            }
-            leverage.emplace_back(std::move(symbol), value);
-        }
-        std::optional<uint64_t> nonce;
-        if (!to_optional_u64(a[1], "nonce", &nonce)) return nullptr;
-        return finish(b.signer().sign_user_settings(std::move(leverage), nonce));
-    });
+Signed sign_create_sub_account(Signer& s, String name, OptionalF64 amount, Nonce nonce) {
+    return s.sign_create_sub_account(std::move(name.value), amount.value, nonce.value);
 }
 
-const char* const kConfigParams[] = {"config", "nonce"};
-const FunctionSpec kLiquidator{"Signer.sign_update_liquidator_config", kConfigParams, 2, 1};
+constexpr const char* kWhitelistParams[] = {"target_pubkey", "whitelist", "nonce"};
+constexpr FunctionSpec kWhitelist{"Signer.sign_whitelist_faucet", kWhitelistParams, 3, 2};
 
-PyObject* signer_sign_update_liquidator_config(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                               PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[2];
-        if (!bind_args(kLiquidator, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        // The nonce is converted before the configuration is parsed.
-        std::optional<uint64_t> nonce;
-        vorn::LiquidatorConfig config;
-        if (!to_optional_u64(a[1], "nonce", &nonce) || !parse_liquidator_config(a[0], "config", &config)) {
-            return nullptr;
-        }
-        return finish(b.signer().sign_update_liquidator_config(std::move(config), nonce));
-    });
-}
-
-const char* const kOraclesParams[] = {"oracles", "nonce"};
-const FunctionSpec kOraclePrices{"Signer.sign_oracle_prices", kOraclesParams, 2, 1};
-const FunctionSpec kPythOracle{"Signer.sign_pyth_oracle", kOraclesParams, 2, 1};
-
-PyObject* signer_sign_oracle_prices(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[2];
-        if (!bind_args(kOraclePrices, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        PyRef holder;
-        std::vector<PyObject*> triples;
-        if (!to_tuple_sequence(a[0], "oracles", 3, &holder, &triples)) return nullptr;
-        std::vector<vorn::OraclePrice> prices;
-        prices.reserve(triples.size());
-        for (PyObject* t : triples) {
-            vorn::OraclePrice p;
-            if (!to_u64(PyTuple_GET_ITEM(t, 0), nullptr, &p.timestamp) ||
-                !to_string(PyTuple_GET_ITEM(t, 1), nullptr, &p.symbol) ||
-                !to_f64(PyTuple_GET_ITEM(t, 2), nullptr, &p.price)) {
-                return nullptr;
-            }
-            prices.push_back(std::move(p));
-        }
-        std::optional<uint64_t> nonce;
-        if (!to_optional_u64(a[1], "nonce", &nonce)) return nullptr;
-        return finish(b.signer().sign_oracle_prices(std::move(prices), nonce));
-    });
-}
-
-PyObject* signer_sign_pyth_oracle(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[2];
-        if (!bind_args(kPythOracle, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        PyRef holder;
-        std::vector<PyObject*> quads;
-        if (!to_tuple_sequence(a[0], "oracles", 4, &holder, &quads)) return nullptr;
-        std::vector<vorn::PythEntry> entries;
-        entries.reserve(quads.size());
-        for (PyObject* t : quads) {
-            vorn::PythEntry e;
-            if (!to_u64(PyTuple_GET_ITEM(t, 0), nullptr, &e.timestamp) ||
-                !to_u64(PyTuple_GET_ITEM(t, 1), nullptr, &e.feed_index) ||
-                !to_u64(PyTuple_GET_ITEM(t, 2), nullptr, &e.price) ||
-                !to_i16(PyTuple_GET_ITEM(t, 3), nullptr, &e.exponent)) {
-                return nullptr;
-            }
-            entries.push_back(e);
-        }
-        std::optional<uint64_t> nonce;
-        if (!to_optional_u64(a[1], "nonce", &nonce)) return nullptr;
-        return finish(b.signer().sign_pyth_oracle(std::move(entries), nonce));
-    });
-}
-
-const char* const kRemoveParams[] = {"to_remove", "nonce"};
-const FunctionSpec kRemove{"Signer.sign_remove_sub_account", kRemoveParams, 2, 1};
-
-PyObject* signer_sign_remove_sub_account(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                         PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[2];
-        if (!bind_args(kRemove, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        std::string_view text;
-        std::optional<uint64_t> nonce;
-        vorn::Pubkey to_remove;
-        if (!to_text(a[0], "to_remove", &text) || !to_optional_u64(a[1], "nonce", &nonce) ||
-            !decode_pubkey(text, &to_remove)) {
-            return nullptr;
-        }
-        return finish(b.signer().sign_remove_sub_account(to_remove, nonce));
-    });
-}
-
-const char* const kTransferParams[] = {"from_pubkey", "to_pubkey", "margin_amount", "kind", "nonce"};
-const FunctionSpec kTransfer{"Signer.sign_transfer", kTransferParams, 5, 3};
-
-PyObject* signer_sign_transfer(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[5];
-        if (!bind_args(kTransfer, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        std::string_view from_text;
-        std::string_view to_text_value;
-        double amount = 0.0;
-        vorn::TransferKind kind = vorn::TransferKind::Internal;
-        std::optional<uint64_t> nonce;
-        vorn::Pubkey from;
-        vorn::Pubkey to;
-        if (!to_text(a[0], "from_pubkey", &from_text) || !to_text(a[1], "to_pubkey", &to_text_value) ||
-            !to_f64(a[2], "margin_amount", &amount) || !parse_transfer_kind(a[3], &kind) ||
-            !to_optional_u64(a[4], "nonce", &nonce) || !decode_pubkey(from_text, &from) ||
-            !decode_pubkey(to_text_value, &to)) {
-            return nullptr;
-        }
-        return finish(b.signer().sign_transfer(from, to, amount, kind, nonce));
-    });
-}
-
-const char* const kCreateSubParams[] = {"name", "margin_amount", "nonce"};
-const FunctionSpec kCreateSub{"Signer.sign_create_sub_account", kCreateSubParams, 3, 1};
-
-PyObject* signer_sign_create_sub_account(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                         PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[3];
-        if (!bind_args(kCreateSub, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        std::string name;
-        std::optional<double> amount;
-        std::optional<uint64_t> nonce;
-        if (!to_string(a[0], "name", &name) || !to_optional_f64(a[1], "margin_amount", &amount) ||
-            !to_optional_u64(a[2], "nonce", &nonce)) {
-            return nullptr;
-        }
-        return finish(b.signer().sign_create_sub_account(std::move(name), amount, nonce));
-    });
-}
-
-const char* const kWhitelistParams[] = {"target_pubkey", "whitelist", "nonce"};
-const FunctionSpec kWhitelist{"Signer.sign_whitelist_faucet", kWhitelistParams, 3, 2};
-
-PyObject* signer_sign_whitelist_faucet(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[3];
-        if (!bind_args(kWhitelist, args, nargs, kwnames, a)) return nullptr;
-        ExclusiveBorrow b(self);
-        if (!b.ok()) return nullptr;
-        std::string_view text;
-        bool whitelist = false;
-        std::optional<uint64_t> nonce;
-        vorn::Pubkey target;
-        if (!to_text(a[0], "target_pubkey", &text) || !to_strict_bool(a[1], "whitelist", &whitelist) ||
-            !to_optional_u64(a[2], "nonce", &nonce) || !decode_pubkey(text, &target)) {
-            return nullptr;
-        }
-        return finish(b.signer().sign_whitelist_faucet(target, whitelist, nonce));
-    });
+Signed sign_whitelist_faucet(Signer& s, Key target, Flag whitelist, Nonce nonce) {
+    return s.sign_whitelist_faucet(target.value, whitelist.value, nonce.value);
 }
 
 // ---- the class ----
 
-template <class F>
-PyCFunction as_cfunction(F* f) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f));
-}
-
-constexpr int kFast = METH_FASTCALL | METH_KEYWORDS;
-
 PyMethodDef kSignerMethods[] = {
-    {"from_base58", as_cfunction(signer_from_base58), kFast | METH_STATIC,
+    {"from_base58", fastcall<kFromBase58, from_base58>(), kFastCall | METH_STATIC,
      "from_base58(s, signature_domain)\n--\n\nCreate a signer from base58-encoded secret key"},
-    {"with_nonce_manager", as_cfunction(signer_with_nonce_manager), kFast | METH_STATIC,
+    {"with_nonce_manager", fastcall<kWithNonce, with_nonce_manager>(), kFastCall | METH_STATIC,
      "with_nonce_manager(keypair, strategy, signature_domain)\n--\n\nCreate a signer with nonce management"},
-    {"set_compute_order_id", as_cfunction(signer_set_compute_order_id), kFast,
+    {"set_compute_order_id", fastcall<kSetComputeOrderId, set_compute_order_id>(), kFastCall,
      "set_compute_order_id($self, enabled)\n--\n\nEnable/disable single-order ID computation."},
-    {"set_compute_batch_order_ids", as_cfunction(signer_set_compute_batch_order_ids), kFast,
+    {"set_compute_batch_order_ids", fastcall<kSetComputeBatch, set_compute_batch_order_ids>(), kFastCall,
      "set_compute_batch_order_ids($self, enabled)\n--\n\n"
      "Enable/disable batch order ID computation for multi-order transactions."},
     {"computes_order_id", signer_computes_order_id, METH_NOARGS,
@@ -599,58 +323,58 @@ PyMethodDef kSignerMethods[] = {
     {"computes_batch_order_ids", signer_computes_batch_order_ids, METH_NOARGS,
      "computes_batch_order_ids($self)\n--\n\nWhether batch order ID computation is enabled."},
     // Signing of external-wallet records (signer_wallet_methods.cpp).
-    {"sign_wallet_prepared", as_cfunction(signer_sign_wallet_prepared), kFast, signer_sign_wallet_prepared_doc},
-    {"sign_bytes", as_cfunction(signer_sign_bytes), kFast,
+    sign_wallet_prepared_method(),
+    {"sign_bytes", fastcall<kSignBytes, sign_bytes>(), kFastCall,
      "sign_bytes($self, message)\n--\n\nSign raw message bytes and return a base58 Ed25519 signature."},
     // Signing of prepared messages (signer_wallet_methods.cpp).
-    {"sign_prepared", as_cfunction(signer_sign_prepared), kFast, signer_sign_prepared_doc},
-    {"sign", as_cfunction(signer_sign), kFast,
+    sign_prepared_method(),
+    {"sign", fastcall<kSign, sign>(), kFastCall,
      "sign($self, order, nonce=None)\n--\n\nSign a single order/cancel/cancelAll"},
-    {"sign_all", as_cfunction(signer_sign_all), kFast,
+    {"sign_all", fastcall<kSignAll, sign_all>(), kFastCall,
      "sign_all($self, orders, base_nonce=None)\n--\n\n"
      "Sign multiple orders - each becomes its own transaction (parallel)"},
-    {"sign_group", as_cfunction(signer_sign_group), kFast,
+    {"sign_group", fastcall<kSignGroup, sign_group>(), kFastCall,
      "sign_group($self, orders, nonce=None)\n--\n\nSign multiple orders atomically in ONE transaction"},
-    {"sign_faucet", as_cfunction(signer_sign_faucet), kFast,
+    {"sign_faucet", fastcall<kSignFaucet, sign_faucet>(), kFastCall,
      "sign_faucet($self, nonce=None)\n--\n\nSign a faucet request (testnet only)"},
-    {"sign_agent_wallet", as_cfunction(signer_sign_agent_wallet), kFast,
+    {"sign_agent_wallet", fastcall<kSignAgent, sign_agent_wallet>(), kFastCall,
      "sign_agent_wallet($self, agent_pubkey, delete, nonce=None)\n--\n\nSign agent wallet creation/deletion"},
-    {"sign_approve_commission_fee", as_cfunction(signer_sign_approve_commission_fee), kFast,
+    {"sign_approve_commission_fee", fastcall<kApproveCommission, sign_approve>(), kFastCall,
      "sign_approve_commission_fee($self, to_pubkey, fee, nonce=None)\n--\n\n"
      "Sign builder-code recipient approval (`abc`)"},
-    {"sign_approve_builder_code", as_cfunction(signer_sign_approve_builder_code), kFast,
+    {"sign_approve_builder_code", fastcall<kApproveBuilder, sign_approve>(), kFastCall,
      "sign_approve_builder_code($self, to_pubkey, fee, nonce=None)\n--\n\n"
      "Sign builder-code recipient approval (`abc`)"},
-    {"sign_revoke_commission_fee", as_cfunction(signer_sign_revoke_commission_fee), kFast,
+    {"sign_revoke_commission_fee", fastcall<kRevokeCommission, sign_revoke>(), kFastCall,
      "sign_revoke_commission_fee($self, to_pubkey, nonce=None)\n--\n\n"
      "Sign builder-code recipient revocation (`rbc`)"},
-    {"sign_revoke_builder_code", as_cfunction(signer_sign_revoke_builder_code), kFast,
+    {"sign_revoke_builder_code", fastcall<kRevokeBuilder, sign_revoke>(), kFastCall,
      "sign_revoke_builder_code($self, to_pubkey, nonce=None)\n--\n\n"
      "Sign builder-code recipient revocation (`rbc`)"},
-    {"sign_user_settings", as_cfunction(signer_sign_user_settings), kFast,
+    {"sign_user_settings", fastcall<kUserSettings, sign_user_settings>(), kFastCall,
      "sign_user_settings($self, max_leverage, nonce=None)\n--\n\nSign user settings update"},
-    {"sign_update_liquidator_config", as_cfunction(signer_sign_update_liquidator_config), kFast,
+    {"sign_update_liquidator_config", fastcall<kLiquidator, sign_update_liquidator_config>(), kFastCall,
      "sign_update_liquidator_config($self, config, nonce=None)\n--\n\nSign a liquidator config update (`liq`)"},
-    {"sign_oracle_prices", as_cfunction(signer_sign_oracle_prices), kFast,
+    {"sign_oracle_prices", fastcall<kOraclePrices, sign_oracle_prices>(), kFastCall,
      "sign_oracle_prices($self, oracles, nonce=None)\n--\n\nSign one or more oracle price updates (`px`)"},
-    {"sign_pyth_oracle", as_cfunction(signer_sign_pyth_oracle), kFast,
+    {"sign_pyth_oracle", fastcall<kPythOracle, sign_pyth_oracle>(), kFastCall,
      "sign_pyth_oracle($self, oracles, nonce=None)\n--\n\nSign a batch Pyth oracle update (`o`)"},
-    {"sign_remove_sub_account", as_cfunction(signer_sign_remove_sub_account), kFast,
+    {"sign_remove_sub_account", fastcall<kRemove, sign_remove_sub_account>(), kFastCall,
      "sign_remove_sub_account($self, to_remove, nonce=None)\n--\n\nSign a sub-account removal"},
-    {"sign_transfer", as_cfunction(signer_sign_transfer), kFast,
+    {"sign_transfer", fastcall<kTransfer, sign_transfer>(), kFastCall,
      "sign_transfer($self, from_pubkey, to_pubkey, margin_amount, kind=None, nonce=None)\n--\n\n"
      "Sign a margin transfer between accounts.\n\n"
      "`kind` is \"internal\" (default) or \"external\"."},
-    {"sign_create_sub_account", as_cfunction(signer_sign_create_sub_account), kFast,
+    {"sign_create_sub_account", fastcall<kCreateSub, sign_create_sub_account>(), kFastCall,
      "sign_create_sub_account($self, name, margin_amount=None, nonce=None)\n--\n\n"
      "Sign a sub-account creation (optional initial margin transfer)"},
-    {"sign_whitelist_faucet", as_cfunction(signer_sign_whitelist_faucet), kFast,
+    {"sign_whitelist_faucet", fastcall<kWhitelist, sign_whitelist_faucet>(), kFastCall,
      "sign_whitelist_faucet($self, target_pubkey, whitelist, nonce=None)\n--\n\n"
      "Sign whitelist/un-whitelist faucet access (`whitelistFaucet`)"},
-    {"sign_order", as_cfunction(signer_sign_order), kFast,
+    {"sign_order", fastcall<kSignOrder, sign_group>(), kFastCall,
      "sign_order($self, orders, nonce=None)\n--\n\n"
      "Deprecated: Use sign() for single, sign_all() for batch, sign_group() for atomic"},
-    {"sign_orders_batch", as_cfunction(signer_sign_orders_batch), kFast,
+    {"sign_orders_batch", fastcall<kSignOrdersBatch, sign_orders_batch>(), kFastCall,
      "sign_orders_batch($self, batches, base_nonce=None)\n--\n\nDeprecated: Use sign_all() instead"},
     {nullptr, nullptr, 0, nullptr},
 };

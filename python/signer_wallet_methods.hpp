@@ -9,13 +9,9 @@
 
 namespace vorn::py {
 
-// METH_FASTCALL | METH_KEYWORDS methods; self is a Signer instance.
-PyObject* signer_sign_wallet_prepared(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
-PyObject* signer_sign_prepared(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
-
-// Their docstrings, each starting with the text signature
-// ("sign_prepared($self, prepared)\n--\n\n...").
-extern const char signer_sign_wallet_prepared_doc[];
-extern const char signer_sign_prepared_doc[];
+// Their entries of the Signer method table, with their docstrings (each
+// starting with its text signature, "sign_prepared($self, prepared)\n--\n\n...").
+PyMethodDef sign_wallet_prepared_method();
+PyMethodDef sign_prepared_method();
 
 }  // namespace vorn::py

@@ -176,4 +176,11 @@ bool read_wallet(PyObject* obj, const char* argname, WalletMessage* out) {
     return true;
 }
 
+PyObject* finalize_to_python(PreparedMessage prepared, std::string_view signature,
+                             std::optional<std::span<const uint8_t>> message) {
+    Result<SignedTransaction> tx = finalize_with_message(std::move(prepared), signature, message);
+    if (!tx) return raise_core_error(tx.error());
+    return signed_transaction_to_python(*tx);
+}
+
 }  // namespace vorn::py

@@ -14,6 +14,10 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
 #include <vector>
 
 #include "prepare.hpp"
@@ -39,5 +43,26 @@ bool read_wallet(PyObject* obj, const char* argname, vorn::WalletMessage* out);
 // The mode text of prepare_wallet_message and of the wallet dict; anything
 // but the three exact names raises the core's signing-failure ValueError.
 bool parse_signature_mode(PyObject* obj, const char* argname, vorn::SignatureMode* out);
+
+// Checks the signature and builds the signed-transaction dict (prepare.hpp's
+// finalize_with_message); a refusal raises its ValueError.
+PyObject* finalize_to_python(vorn::PreparedMessage prepared, std::string_view signature,
+                             std::optional<std::span<const uint8_t>> message);
+
+// The dicts as call arguments (arguments.hpp).
+struct PreparedDict {
+    vorn::PreparedMessage value;
+    bool read(PyObject* obj, const char* name) { return read_prepared(obj, name, &value); }
+};
+
+struct WalletDict {
+    vorn::WalletMessage value;
+    bool read(PyObject* obj, const char* name) { return read_wallet(obj, name, &value); }
+};
+
+struct Mode {
+    vorn::SignatureMode value = vorn::SignatureMode::Raw;
+    bool read(PyObject* obj, const char* name) { return parse_signature_mode(obj, name, &value); }
+};
 
 }  // namespace vorn::py

@@ -1,0 +1,148 @@
+// The one call path of the module's METH_FASTCALL | METH_KEYWORDS functions
+// and methods: bind the arguments (binder.hpp), borrow the signer (methods
+// only), convert the arguments (arguments.hpp), run the body, convert its
+// result (results.hpp); any C++ exception is mapped by call_guarded
+// (errors.hpp).
+//
+// A body is a plain function whose parameter types are the converters of its
+// parameters, in order:
+//
+//   constexpr const char* kAgentParams[] = {"agent_pubkey", "delete", "nonce"};
+//   constexpr FunctionSpec kSignAgent{"Signer.sign_agent_wallet", kAgentParams, 3, 2};
+//
+//   Outcome<SignedTransaction> sign_agent_wallet(Signer& s, Key agent, Flag del, Nonce nonce) {
+//       return s.sign_agent_wallet(agent.value, del.value, nonce.value);
+//   }
+//
+//   {"sign_agent_wallet", fastcall<kSignAgent, sign_agent_wallet>(), kFastCall, doc}
+//
+// A leading `Signer&` parameter makes the body a Signer method that borrows
+// its signer exclusively, `const Signer&` one that borrows it shared; the
+// borrow is taken after binding and held while the arguments convert and the
+// body runs. Without one the body is a module function or a static method.
+//
+// Results: PyObject* is returned as it is (nullptr with the error set), void
+// gives None, and the types of to_python (results.hpp) are converted.
+#pragma once
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <cstddef>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+#include "arguments.hpp"
+#include "binder.hpp"
+#include "errors.hpp"
+#include "results.hpp"
+#include "sign.hpp"
+#include "signer_type.hpp"
+
+namespace vorn::py {
+
+inline constexpr int kFastCall = METH_FASTCALL | METH_KEYWORDS;
+
+namespace detail {
+
+template <class... C, size_t... I>
+bool convert_arguments(const FunctionSpec& spec, PyObject* const* a, std::tuple<C...>& args,
+                       std::index_sequence<I...>) {
+    auto first = [](auto& c) {
+        if constexpr (requires { c.decode_first(); }) {
+            return c.decode_first();
+        } else {
+            return true;
+        }
+    };
+    return (std::get<I>(args).read(a[I], spec.params[I]) && ...) && (first(std::get<I>(args)) && ...) &&
+           (decode_step(std::get<I>(args)) && ...);
+}
+
+// Runs the body with the converted arguments and converts its result.
+template <class R, class F>
+PyObject* result_of(F&& run) {
+    if constexpr (std::is_void_v<R>) {
+        run();
+        Py_RETURN_NONE;
+    } else if constexpr (std::is_same_v<R, PyObject*>) {
+        return run();
+    } else {
+        return to_python(run());
+    }
+}
+
+// The borrow a body's leading parameter asks for.
+template <class Body>
+struct BodyTraits;
+
+template <class R, class... C>
+struct BodyTraits<R (*)(C...)> {
+    using Result = R;
+    using Args = std::tuple<std::decay_t<C>...>;
+    template <auto Body>
+    static PyObject* run(PyObject*, Args& args) {
+        return result_of<R>([&] { return std::apply([](auto&... c) { return Body(std::move(c)...); }, args); });
+    }
+};
+
+template <class Borrow, class R, class... C>
+struct MethodTraits {
+    using Result = R;
+    using Args = std::tuple<std::decay_t<C>...>;
+    template <auto Body>
+    static PyObject* run(Borrow& borrow, Args& args) {
+        return result_of<R>(
+            [&] { return std::apply([&](auto&... c) { return Body(borrow.signer(), std::move(c)...); }, args); });
+    }
+};
+
+template <class R, class... C>
+struct BodyTraits<R (*)(Signer&, C...)> : MethodTraits<ExclusiveBorrow, R, C...> {
+    using Borrow = ExclusiveBorrow;
+};
+
+template <class R, class... C>
+struct BodyTraits<R (*)(const Signer&, C...)> : MethodTraits<SharedBorrow, R, C...> {
+    using Borrow = SharedBorrow;
+};
+
+template <class Args, size_t... I>
+constexpr Py_ssize_t count_required(std::index_sequence<I...>) {
+    return (Py_ssize_t{0} + ... + (is_optional<std::tuple_element_t<I, Args>>() ? 0 : 1));
+}
+
+template <const FunctionSpec& Spec, auto Body>
+PyObject* call(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    using Traits = BodyTraits<decltype(Body)>;
+    using Args = typename Traits::Args;
+    constexpr size_t n = std::tuple_size_v<Args>;
+    static_assert(Spec.nparams == static_cast<Py_ssize_t>(n), "one converter per parameter");
+    static_assert(Spec.nrequired == count_required<Args>(std::make_index_sequence<n>{}),
+                  "the optional parameters are those with optional converters");
+    return call_guarded([&]() -> PyObject* {
+        PyObject* a[kMaxParams];
+        if (!bind_args(Spec, args, nargs, kwnames, a)) return nullptr;
+        Args converted;
+        if constexpr (requires { typename Traits::Borrow; }) {
+            typename Traits::Borrow borrow(self);
+            if (!borrow.ok()) return nullptr;
+            if (!convert_arguments(Spec, a, converted, std::make_index_sequence<n>{})) return nullptr;
+            return Traits::template run<Body>(borrow, converted);
+        } else {
+            if (!convert_arguments(Spec, a, converted, std::make_index_sequence<n>{})) return nullptr;
+            return Traits::template run<Body>(self, converted);
+        }
+    });
+}
+
+}  // namespace detail
+
+// The METH_FASTCALL | METH_KEYWORDS entry point of a body, typed for a
+// PyMethodDef.
+template <const FunctionSpec& Spec, auto Body>
+PyCFunction fastcall() {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&detail::call<Spec, Body>));
+}
+
+}  // namespace vorn::py
