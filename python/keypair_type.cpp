@@ -5,9 +5,12 @@
 
 #include <string>
 
+#include "arguments.hpp"
 #include "binder.hpp"
 #include "convert.hpp"
 #include "errors.hpp"
+#include "fastcall.hpp"
+#include "results.hpp"
 
 namespace vorn::py {
 namespace {
@@ -74,44 +77,24 @@ void keypair_dealloc(PyObject* self) {
     Py_DECREF(type);
 }
 
-const char* const kFromBase58Params[] = {"s"};
-const FunctionSpec kFromBase58{"Keypair.from_base58", kFromBase58Params, 1, 1};
+constexpr const char* kFromBase58Params[] = {"s"};
+constexpr FunctionSpec kFromBase58{"Keypair.from_base58", kFromBase58Params, 1, 1};
 
-PyObject* keypair_from_base58(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[1];
-        if (!bind_args(kFromBase58, args, nargs, kwnames, a)) return nullptr;
-        std::string_view text;
-        if (!to_text(a[0], "s", &text)) return nullptr;
-        return from_text(g_keypair_type, text);
-    });
-}
+PyObject* keypair_from_base58(Text text) { return from_text(g_keypair_type, text.value); }
 
-const char* const kFromBytesParams[] = {"bytes"};
-const FunctionSpec kFromBytes{"Keypair.from_bytes", kFromBytesParams, 1, 1};
+constexpr const char* kFromBytesParams[] = {"bytes"};
+constexpr FunctionSpec kFromBytes{"Keypair.from_bytes", kFromBytesParams, 1, 1};
 
-PyObject* keypair_from_bytes(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return call_guarded([&]() -> PyObject* {
-        PyObject* a[1];
-        if (!bind_args(kFromBytes, args, nargs, kwnames, a)) return nullptr;
-        std::string_view raw;
-        if (!to_bytes(a[0], "bytes", &raw)) return nullptr;
-        return from_raw(g_keypair_type, raw);
-    });
-}
-
-PyObject* text_object(const std::string& s) {
-    return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
-}
+PyObject* keypair_from_bytes(Bytes raw) { return from_raw(g_keypair_type, raw.value); }
 
 PyObject* keypair_pubkey(PyObject* self, void*) {
-    return call_guarded([&]() -> PyObject* { return text_object(as_keypair(self)->kp->pubkey().to_base58()); });
+    return call_guarded([&]() -> PyObject* { return text_to_python(as_keypair(self)->kp->pubkey().to_base58()); });
 }
 
 PyObject* keypair_to_base58(PyObject* self, PyObject*) {
     return call_guarded([&]() -> PyObject* {
         std::string text = as_keypair(self)->kp->to_base58();
-        PyObject* r = text_object(text);
+        PyObject* r = text_to_python(text);
         sodium_memzero(text.data(), text.size());
         return r;
     });
@@ -131,18 +114,16 @@ PyObject* keypair_secret_key(PyObject* self, PyObject*) {
 
 PyObject* keypair_repr(PyObject* self) {
     return call_guarded([&]() -> PyObject* {
-        return text_object("Keypair(pubkey='" + as_keypair(self)->kp->pubkey().to_base58() + "')");
+        return text_to_python("Keypair(pubkey='" + as_keypair(self)->kp->pubkey().to_base58() + "')");
     });
 }
 
 PyObject* keypair_str(PyObject* self) { return keypair_pubkey(self, nullptr); }
 
 PyMethodDef kKeypairMethods[] = {
-    {"from_base58", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(keypair_from_base58)),
-     METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+    {"from_base58", fastcall<kFromBase58, keypair_from_base58>(), kFastCall | METH_STATIC,
      "from_base58(s)\n--\n\nCreate from base58-encoded secret key or full keypair"},
-    {"from_bytes", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(keypair_from_bytes)),
-     METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+    {"from_bytes", fastcall<kFromBytes, keypair_from_bytes>(), kFastCall | METH_STATIC,
      "from_bytes(bytes)\n--\n\nCreate from raw bytes (32-byte secret or 64-byte keypair)"},
     {"to_base58", keypair_to_base58, METH_NOARGS,
      "to_base58($self)\n--\n\nGet the full keypair as base58 (64 bytes)"},
