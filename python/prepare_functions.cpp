@@ -27,6 +27,15 @@ namespace {
 
 // ---------------------------------------------------------------- docstrings
 
+// Lines that the docstrings share.
+#define DOC_DOMAIN "    signature_domain: Network name: \"mainnet\", \"testnet\" or \"devnet\"\n"
+#define DOC_ACCOUNT "    account: Account public key (base58)\n"
+#define DOC_SIGNER "    signer: Signer public key (defaults to account)\n"
+#define DOC_NONCE "    nonce: Transaction nonce (defaults to current timestamp)\n"
+#define DOC_TO_PUBKEY "    to_pubkey: Builder-code recipient public key (base58)\n"
+#define DOC_FEE "    fee: Maximum fee in basis points, 1 to 15\n"
+#define DOC_RETURNS_PREPARED "\nReturns:\n    PreparedMessage dict with message_bytes to sign"
+
 const char kPrepareOrderDoc[] =
     "py_prepare_order(order, signature_domain, account, signer=None, nonce=None)\n--\n\n"
     "Prepare a single order for external wallet signing\n"
@@ -36,12 +45,8 @@ const char kPrepareOrderDoc[] =
     "\n"
     "Args:\n"
     "    order: Order dict with type, symbol, is_buy, price, size, etc.\n"
-    "    account: Account public key (base58)\n"
-    "    signer: Signer public key (defaults to account)\n"
-    "    nonce: Transaction nonce (defaults to current timestamp)\n"
-    "\n"
-    "Returns:\n"
-    "    PreparedMessage dict with message_bytes to sign\n"
+    DOC_ACCOUNT DOC_SIGNER DOC_NONCE
+    DOC_RETURNS_PREPARED "\n"
     "\n"
     "Example:\n"
     "    prepared = py_prepare_order(order, \"mainnet\", account_pubkey)\n"
@@ -56,9 +61,7 @@ const char kPrepareAllOrdersDoc[] =
     "\n"
     "Args:\n"
     "    orders: List of order dicts\n"
-    "    signature_domain: Network name: \"mainnet\", \"testnet\" or \"devnet\"\n"
-    "    account: Account public key (base58)\n"
-    "    signer: Signer public key (defaults to account)\n"
+    DOC_DOMAIN DOC_ACCOUNT DOC_SIGNER
     "    base_nonce: Nonce of the first order; order i gets base_nonce + i\n"
     "        (defaults to current timestamp)\n"
     "\n"
@@ -77,13 +80,8 @@ const char kPrepareOrderGroupDoc[] =
     "\n"
     "Args:\n"
     "    orders: List of order dicts, signed together in this order\n"
-    "    signature_domain: Network name: \"mainnet\", \"testnet\" or \"devnet\"\n"
-    "    account: Account public key (base58)\n"
-    "    signer: Signer public key (defaults to account)\n"
-    "    nonce: Transaction nonce (defaults to current timestamp)\n"
-    "\n"
-    "Returns:\n"
-    "    PreparedMessage dict with message_bytes to sign\n"
+    DOC_DOMAIN DOC_ACCOUNT DOC_SIGNER DOC_NONCE
+    DOC_RETURNS_PREPARED "\n"
     "\n"
     "Example:\n"
     "    prepared = py_prepare_order_group([entry, stop_loss, take_profit], \"mainnet\", account_pubkey)\n"
@@ -96,13 +94,8 @@ const char kPrepareAgentWalletAuthDoc[] =
     "Args:\n"
     "    agent_pubkey: Agent wallet public key (base58)\n"
     "    delete: True to remove the agent wallet instead of creating it\n"
-    "    signature_domain: Network name: \"mainnet\", \"testnet\" or \"devnet\"\n"
-    "    account: Account public key (base58)\n"
-    "    signer: Signer public key (defaults to account)\n"
-    "    nonce: Transaction nonce (defaults to current timestamp)\n"
-    "\n"
-    "Returns:\n"
-    "    PreparedMessage dict with message_bytes to sign\n"
+    DOC_DOMAIN DOC_ACCOUNT DOC_SIGNER DOC_NONCE
+    DOC_RETURNS_PREPARED "\n"
     "\n"
     "Example:\n"
     "    prepared = py_prepare_agent_wallet_auth(agent.pubkey, False, \"mainnet\", account_pubkey)\n"
@@ -113,15 +106,8 @@ const char kPrepareApproveBuilderCodeDoc[] =
     "Prepare builder-code recipient approval for external signing\n"
     "\n"
     "Args:\n"
-    "    to_pubkey: Builder-code recipient public key (base58)\n"
-    "    fee: Maximum fee in basis points, 1 to 15\n"
-    "    signature_domain: Network name: \"mainnet\", \"testnet\" or \"devnet\"\n"
-    "    account: Account public key (base58)\n"
-    "    signer: Signer public key (defaults to account)\n"
-    "    nonce: Transaction nonce (defaults to current timestamp)\n"
-    "\n"
-    "Returns:\n"
-    "    PreparedMessage dict with message_bytes to sign";
+    DOC_TO_PUBKEY DOC_FEE DOC_DOMAIN DOC_ACCOUNT DOC_SIGNER DOC_NONCE
+    DOC_RETURNS_PREPARED;
 
 const char kPrepareUpdateLiquidatorConfigDoc[] =
     "py_prepare_update_liquidator_config(config, signature_domain, account, signer=None, nonce=None)\n--\n\n"
@@ -129,13 +115,8 @@ const char kPrepareUpdateLiquidatorConfigDoc[] =
     "\n"
     "Args:\n"
     "    config: Liquidator config dict (global parameters and \"instruments\")\n"
-    "    signature_domain: Network name: \"mainnet\", \"testnet\" or \"devnet\"\n"
-    "    account: Account public key (base58)\n"
-    "    signer: Signer public key (defaults to account)\n"
-    "    nonce: Transaction nonce (defaults to current timestamp)\n"
-    "\n"
-    "Returns:\n"
-    "    PreparedMessage dict with message_bytes to sign";
+    DOC_DOMAIN DOC_ACCOUNT DOC_SIGNER DOC_NONCE
+    DOC_RETURNS_PREPARED;
 
 const char kPrepareApproveCommissionFeeDoc[] =
     "py_prepare_approve_commission_fee(to_pubkey, fee, signature_domain, account, signer=None, nonce=None)\n--\n\n"
@@ -144,29 +125,16 @@ const char kPrepareApproveCommissionFeeDoc[] =
     "The same operation as py_prepare_approve_builder_code.\n"
     "\n"
     "Args:\n"
-    "    to_pubkey: Builder-code recipient public key (base58)\n"
-    "    fee: Maximum fee in basis points, 1 to 15\n"
-    "    signature_domain: Network name: \"mainnet\", \"testnet\" or \"devnet\"\n"
-    "    account: Account public key (base58)\n"
-    "    signer: Signer public key (defaults to account)\n"
-    "    nonce: Transaction nonce (defaults to current timestamp)\n"
-    "\n"
-    "Returns:\n"
-    "    PreparedMessage dict with message_bytes to sign";
+    DOC_TO_PUBKEY DOC_FEE DOC_DOMAIN DOC_ACCOUNT DOC_SIGNER DOC_NONCE
+    DOC_RETURNS_PREPARED;
 
 const char kPrepareRevokeBuilderCodeDoc[] =
     "py_prepare_revoke_builder_code(to_pubkey, signature_domain, account, signer=None, nonce=None)\n--\n\n"
     "Prepare builder-code recipient revocation for external signing\n"
     "\n"
     "Args:\n"
-    "    to_pubkey: Builder-code recipient public key (base58)\n"
-    "    signature_domain: Network name: \"mainnet\", \"testnet\" or \"devnet\"\n"
-    "    account: Account public key (base58)\n"
-    "    signer: Signer public key (defaults to account)\n"
-    "    nonce: Transaction nonce (defaults to current timestamp)\n"
-    "\n"
-    "Returns:\n"
-    "    PreparedMessage dict with message_bytes to sign";
+    DOC_TO_PUBKEY DOC_DOMAIN DOC_ACCOUNT DOC_SIGNER DOC_NONCE
+    DOC_RETURNS_PREPARED;
 
 const char kPrepareRevokeCommissionFeeDoc[] =
     "py_prepare_revoke_commission_fee(to_pubkey, signature_domain, account, signer=None, nonce=None)\n--\n\n"
@@ -175,27 +143,18 @@ const char kPrepareRevokeCommissionFeeDoc[] =
     "The same operation as py_prepare_revoke_builder_code.\n"
     "\n"
     "Args:\n"
-    "    to_pubkey: Builder-code recipient public key (base58)\n"
-    "    signature_domain: Network name: \"mainnet\", \"testnet\" or \"devnet\"\n"
-    "    account: Account public key (base58)\n"
-    "    signer: Signer public key (defaults to account)\n"
-    "    nonce: Transaction nonce (defaults to current timestamp)\n"
-    "\n"
-    "Returns:\n"
-    "    PreparedMessage dict with message_bytes to sign";
+    DOC_TO_PUBKEY DOC_DOMAIN DOC_ACCOUNT DOC_SIGNER DOC_NONCE
+    DOC_RETURNS_PREPARED;
 
 const char kPrepareFaucetRequestDoc[] =
     "py_prepare_faucet_request(signature_domain, account, signer=None, nonce=None)\n--\n\n"
     "Prepare faucet request for external signing\n"
     "\n"
     "Args:\n"
-    "    signature_domain: Network name: \"mainnet\", \"testnet\" or \"devnet\"\n"
+    DOC_DOMAIN
     "    account: Account public key (base58) that receives the funds\n"
-    "    signer: Signer public key (defaults to account)\n"
-    "    nonce: Transaction nonce (defaults to current timestamp)\n"
-    "\n"
-    "Returns:\n"
-    "    PreparedMessage dict with message_bytes to sign";
+    DOC_SIGNER DOC_NONCE
+    DOC_RETURNS_PREPARED;
 
 const char kPrepareCreateSubAccountDoc[] =
     "py_prepare_create_sub_account(name, signature_domain, account, margin_amount=None, signer=None, nonce=None)\n"
@@ -204,14 +163,10 @@ const char kPrepareCreateSubAccountDoc[] =
     "\n"
     "Args:\n"
     "    name: Sub-account name\n"
-    "    signature_domain: Network name: \"mainnet\", \"testnet\" or \"devnet\"\n"
-    "    account: Account public key (base58)\n"
+    DOC_DOMAIN DOC_ACCOUNT
     "    margin_amount: Initial margin moved into the sub-account (optional)\n"
-    "    signer: Signer public key (defaults to account)\n"
-    "    nonce: Transaction nonce (defaults to current timestamp)\n"
-    "\n"
-    "Returns:\n"
-    "    PreparedMessage dict with message_bytes to sign";
+    DOC_SIGNER DOC_NONCE
+    DOC_RETURNS_PREPARED;
 
 const char kPrepareRemoveSubAccountDoc[] =
     "py_prepare_remove_sub_account(to_remove, signature_domain, account, signer=None, nonce=None)\n--\n\n"
@@ -219,13 +174,8 @@ const char kPrepareRemoveSubAccountDoc[] =
     "\n"
     "Args:\n"
     "    to_remove: Sub-account public key (base58)\n"
-    "    signature_domain: Network name: \"mainnet\", \"testnet\" or \"devnet\"\n"
-    "    account: Account public key (base58)\n"
-    "    signer: Signer public key (defaults to account)\n"
-    "    nonce: Transaction nonce (defaults to current timestamp)\n"
-    "\n"
-    "Returns:\n"
-    "    PreparedMessage dict with message_bytes to sign";
+    DOC_DOMAIN DOC_ACCOUNT DOC_SIGNER DOC_NONCE
+    DOC_RETURNS_PREPARED;
 
 const char kPrepareTransferDoc[] =
     "py_prepare_transfer(from_pubkey, to_pubkey, margin_amount, signature_domain, account, kind=None, signer=None, "
@@ -236,14 +186,10 @@ const char kPrepareTransferDoc[] =
     "    from_pubkey: Source account public key (base58)\n"
     "    to_pubkey: Destination account public key (base58)\n"
     "    margin_amount: Margin amount to move\n"
-    "    signature_domain: Network name: \"mainnet\", \"testnet\" or \"devnet\"\n"
-    "    account: Account public key (base58)\n"
+    DOC_DOMAIN DOC_ACCOUNT
     "    kind: \"internal\" (default) or \"external\"\n"
-    "    signer: Signer public key (defaults to account)\n"
-    "    nonce: Transaction nonce (defaults to current timestamp)\n"
-    "\n"
-    "Returns:\n"
-    "    PreparedMessage dict with message_bytes to sign";
+    DOC_SIGNER DOC_NONCE
+    DOC_RETURNS_PREPARED;
 
 // ---------------------------------------------------------------- shared steps
 
