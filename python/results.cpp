@@ -5,29 +5,23 @@
 #include "errors.hpp"
 
 namespace vorn::py {
-namespace {
 
-// Sets d[key] = value, taking ownership of value.
 bool set_item(PyObject* d, const char* key, PyObject* value) {
     PyRef v(value);
     return v && PyDict_SetItemString(d, key, v.get()) == 0;
 }
 
-PyObject* text_list(const std::vector<std::string>& texts) {
-    PyRef list(PyList_New(static_cast<Py_ssize_t>(texts.size())));
-    if (!list) return nullptr;
-    for (size_t i = 0; i < texts.size(); ++i) {
-        PyObject* s = text_to_python(texts[i]);
-        if (s == nullptr) return nullptr;
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), s);
-    }
-    return list.release();
-}
-
-}  // namespace
-
 PyObject* text_to_python(std::string_view text) {
     return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+}
+
+PyObject* text_list_to_python(const std::vector<std::string>& texts) {
+    return list_to_python(texts, [](const std::string& s) { return text_to_python(s); });
+}
+
+PyObject* bytes_to_python(const std::vector<uint8_t>& bytes) {
+    return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(bytes.data()),
+                                     static_cast<Py_ssize_t>(bytes.size()));
 }
 
 PyObject* json_to_python(const vorn::json& value) {
@@ -46,17 +40,7 @@ PyObject* json_to_python(const vorn::json& value) {
     }
     case T::number_float: return PyFloat_FromDouble(value.get<double>());
     case T::string: return text_to_python(value.get_ref<const std::string&>());
-    case T::array: {
-        PyRef list(PyList_New(static_cast<Py_ssize_t>(value.size())));
-        if (!list) return nullptr;
-        Py_ssize_t i = 0;
-        for (const auto& element : value) {
-            PyObject* item = json_to_python(element);
-            if (item == nullptr) return nullptr;
-            PyList_SET_ITEM(list.get(), i++, item);
-        }
-        return list.release();
-    }
+    case T::array: return json_list_to_python(value.get_ref<const vorn::json::array_t&>());
     case T::object: {
         PyRef dict(PyDict_New());
         if (!dict) return nullptr;
@@ -73,16 +57,7 @@ PyObject* json_to_python(const vorn::json& value) {
     Py_RETURN_NONE;
 }
 
-PyObject* json_list_to_python(const std::vector<vorn::json>& values) {
-    PyRef list(PyList_New(static_cast<Py_ssize_t>(values.size())));
-    if (!list) return nullptr;
-    for (size_t i = 0; i < values.size(); ++i) {
-        PyObject* item = json_to_python(values[i]);
-        if (item == nullptr) return nullptr;
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
-    }
-    return list.release();
-}
+PyObject* json_list_to_python(const std::vector<vorn::json>& values) { return list_to_python(values, json_to_python); }
 
 PyObject* signed_transaction_to_python(const vorn::SignedTransaction& tx) {
     PyRef d(PyDict_New());
@@ -95,19 +70,12 @@ PyObject* signed_transaction_to_python(const vorn::SignedTransaction& tx) {
         return nullptr;
     }
     if (tx.order_id && !set_item(d.get(), "order_id", text_to_python(*tx.order_id))) return nullptr;
-    if (tx.order_ids && !set_item(d.get(), "order_ids", text_list(*tx.order_ids))) return nullptr;
+    if (tx.order_ids && !set_item(d.get(), "order_ids", text_list_to_python(*tx.order_ids))) return nullptr;
     return d.release();
 }
 
 PyObject* signed_transactions_to_python(const std::vector<vorn::SignedTransaction>& txs) {
-    PyRef list(PyList_New(static_cast<Py_ssize_t>(txs.size())));
-    if (!list) return nullptr;
-    for (size_t i = 0; i < txs.size(); ++i) {
-        PyObject* d = signed_transaction_to_python(txs[i]);
-        if (d == nullptr) return nullptr;
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), d);
-    }
-    return list.release();
+    return list_to_python(txs, signed_transaction_to_python);
 }
 
 PyObject* to_python(const std::string& text) { return text_to_python(text); }

@@ -5,6 +5,8 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -28,6 +30,31 @@ PyObject* signed_transactions_to_python(const std::vector<vorn::SignedTransactio
 
 // UTF-8 text as str.
 PyObject* text_to_python(std::string_view text);
+// A list of str.
+PyObject* text_list_to_python(const std::vector<std::string>& texts);
+// Raw bytes as bytes.
+PyObject* bytes_to_python(const std::vector<uint8_t>& bytes);
+
+// A list with `convert(item)` (a new reference, or nullptr on failure) for
+// each item, in order.
+template <class T, class F>
+PyObject* list_to_python(const std::vector<T>& items, F&& convert) {
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(items.size()));
+    if (list == nullptr) return nullptr;
+    for (size_t i = 0; i < items.size(); ++i) {
+        PyObject* item = convert(items[i]);
+        if (item == nullptr) {
+            Py_DECREF(list);
+            return nullptr;
+        }
+        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);  // steals item
+    }
+    return list;
+}
+
+// Sets d[key] = value and releases value; false (with the error set) when
+// value is nullptr, its construction having failed, or the dict refuses it.
+bool set_item(PyObject* d, const char* key, PyObject* value);
 
 // The results of call bodies (fastcall.hpp): str, bool, and a signing
 // outcome, whose failure is raised (errors.hpp).

@@ -19,31 +19,22 @@ namespace {
 
 PyObject* account_meta_to_python(const vorn::AccountMeta& meta) {
     PyRef dict(PyDict_New());
-    if (!dict) return nullptr;
-    PyRef key(text_to_python(meta.pubkey));
-    if (!key || PyDict_SetItemString(dict.get(), "pubkey", key.get()) < 0) return nullptr;
-    if (PyDict_SetItemString(dict.get(), "is_signer", meta.is_signer ? Py_True : Py_False) < 0) return nullptr;
-    if (PyDict_SetItemString(dict.get(), "is_writable", meta.is_writable ? Py_True : Py_False) < 0) return nullptr;
+    if (!dict || !set_item(dict.get(), "pubkey", text_to_python(meta.pubkey)) ||
+        !set_item(dict.get(), "is_signer", PyBool_FromLong(meta.is_signer)) ||
+        !set_item(dict.get(), "is_writable", PyBool_FromLong(meta.is_writable))) {
+        return nullptr;
+    }
     return dict.release();
 }
 
 // {"program_id": str, "accounts": [meta dicts in instruction order], "data": bytes}
 PyObject* instruction_to_python(const vorn::SolanaInstruction& ix) {
     PyRef dict(PyDict_New());
-    if (!dict) return nullptr;
-    PyRef program(text_to_python(ix.program_id));
-    if (!program || PyDict_SetItemString(dict.get(), "program_id", program.get()) < 0) return nullptr;
-    PyRef accounts(PyList_New(static_cast<Py_ssize_t>(ix.accounts.size())));
-    if (!accounts) return nullptr;
-    for (size_t i = 0; i < ix.accounts.size(); ++i) {
-        PyObject* meta = account_meta_to_python(ix.accounts[i]);
-        if (meta == nullptr) return nullptr;
-        PyList_SET_ITEM(accounts.get(), static_cast<Py_ssize_t>(i), meta);  // steals meta
+    if (!dict || !set_item(dict.get(), "program_id", text_to_python(ix.program_id)) ||
+        !set_item(dict.get(), "accounts", list_to_python(ix.accounts, account_meta_to_python)) ||
+        !set_item(dict.get(), "data", bytes_to_python(ix.data))) {
+        return nullptr;
     }
-    if (PyDict_SetItemString(dict.get(), "accounts", accounts.get()) < 0) return nullptr;
-    PyRef data(PyBytes_FromStringAndSize(reinterpret_cast<const char*>(ix.data.data()),
-                                         static_cast<Py_ssize_t>(ix.data.size())));
-    if (!data || PyDict_SetItemString(dict.get(), "data", data.get()) < 0) return nullptr;
     return dict.release();
 }
 

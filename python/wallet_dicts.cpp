@@ -17,27 +17,6 @@
 namespace vorn::py {
 namespace {
 
-// Sets d[key] = value; an empty value means its construction failed.
-bool set_item(PyObject* d, const char* key, PyRef value) {
-    return value && PyDict_SetItemString(d, key, value.get()) == 0;
-}
-
-PyObject* bytes_to_python(const std::vector<uint8_t>& bytes) {
-    return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(bytes.data()),
-                                     static_cast<Py_ssize_t>(bytes.size()));
-}
-
-PyObject* text_list_to_python(const std::vector<std::string>& texts) {
-    PyRef list(PyList_New(static_cast<Py_ssize_t>(texts.size())));
-    if (!list) return nullptr;
-    for (size_t i = 0; i < texts.size(); ++i) {
-        PyObject* s = text_to_python(texts[i]);
-        if (s == nullptr) return nullptr;
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), s);  // steals s
-    }
-    return list.release();
-}
-
 // The value under a required key, or ValueError "Missing '<key>'".
 bool require(PyObject* dict, const char* key, PyRef* out) {
     *out = dict_get(dict, key);
@@ -87,38 +66,35 @@ PyObject* prepared_to_python(const PreparedMessage& p) {
     if (!d) return nullptr;
     const uint8_t* msg = p.message_bytes.data();
     const size_t len = p.message_bytes.size();
-    if (!set_item(d.get(), "message_bytes", PyRef(bytes_to_python(p.message_bytes)))) return nullptr;
-    if (!set_item(d.get(), "message_base58", PyRef(text_to_python(base58_encode(msg, len))))) return nullptr;
-    if (!set_item(d.get(), "message_base64", PyRef(text_to_python(base64_encode(msg, len))))) return nullptr;
-    if (!set_item(d.get(), "message_hex", PyRef(text_to_python(hex_encode(msg, len))))) return nullptr;
-    if (p.order_id && !set_item(d.get(), "order_id", PyRef(text_to_python(*p.order_id)))) return nullptr;
-    if (p.order_ids && !set_item(d.get(), "order_ids", PyRef(text_list_to_python(*p.order_ids)))) return nullptr;
-    if (!set_item(d.get(), "actions", PyRef(json_list_to_python(p.actions)))) return nullptr;
-    if (!set_item(d.get(), "account", PyRef(text_to_python(p.account)))) return nullptr;
-    if (!set_item(d.get(), "signer", PyRef(text_to_python(p.signer)))) return nullptr;
-    if (!set_item(d.get(), "nonce", PyRef(PyLong_FromUnsignedLongLong(p.nonce)))) return nullptr;
+    if (!set_item(d.get(), "message_bytes", bytes_to_python(p.message_bytes)) ||
+        !set_item(d.get(), "message_base58", text_to_python(base58_encode(msg, len))) ||
+        !set_item(d.get(), "message_base64", text_to_python(base64_encode(msg, len))) ||
+        !set_item(d.get(), "message_hex", text_to_python(hex_encode(msg, len)))) {
+        return nullptr;
+    }
+    if (p.order_id && !set_item(d.get(), "order_id", text_to_python(*p.order_id))) return nullptr;
+    if (p.order_ids && !set_item(d.get(), "order_ids", text_list_to_python(*p.order_ids))) return nullptr;
+    if (!set_item(d.get(), "actions", json_list_to_python(p.actions)) ||
+        !set_item(d.get(), "account", text_to_python(p.account)) ||
+        !set_item(d.get(), "signer", text_to_python(p.signer)) ||
+        !set_item(d.get(), "nonce", PyLong_FromUnsignedLongLong(p.nonce))) {
+        return nullptr;
+    }
     return d.release();
 }
 
 PyObject* prepared_list_to_python(const std::vector<PreparedMessage>& prepared) {
-    PyRef list(PyList_New(static_cast<Py_ssize_t>(prepared.size())));
-    if (!list) return nullptr;
-    for (size_t i = 0; i < prepared.size(); ++i) {
-        PyObject* d = prepared_to_python(prepared[i]);
-        if (d == nullptr) return nullptr;
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), d);  // steals d
-    }
-    return list.release();
+    return list_to_python(prepared, prepared_to_python);
 }
 
 PyObject* wallet_to_python(const WalletMessage& w) {
     PyRef d(PyDict_New());
-    if (!d) return nullptr;
-    if (!set_item(d.get(), "prepared", PyRef(prepared_to_python(w.prepared)))) return nullptr;
-    if (!set_item(d.get(), "signature_mode", PyRef(text_to_python(signature_mode_name(w.mode))))) return nullptr;
-    if (!set_item(d.get(), "message_bytes", PyRef(bytes_to_python(w.message)))) return nullptr;
-    PyRef text = w.text ? PyRef(text_to_python(*w.text)) : PyRef::borrow(Py_None);
-    if (!set_item(d.get(), "clear_sign_message", std::move(text))) return nullptr;
+    if (!d || !set_item(d.get(), "prepared", prepared_to_python(w.prepared)) ||
+        !set_item(d.get(), "signature_mode", text_to_python(signature_mode_name(w.mode))) ||
+        !set_item(d.get(), "message_bytes", bytes_to_python(w.message)) ||
+        !set_item(d.get(), "clear_sign_message", w.text ? text_to_python(*w.text) : Py_NewRef(Py_None))) {
+        return nullptr;
+    }
     return d.release();
 }
 
