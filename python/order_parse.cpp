@@ -25,24 +25,66 @@ bool required(PyObject* d, const char* key, const char* message, PyRef* out) {
     return *out ? true : missing(message);
 }
 
-bool required_text(PyObject* d, const char* key, const char* message, std::string* out) {
-    PyRef v;
-    return required(d, key, message, &v) && to_string(v.get(), nullptr, out);
+bool order_id_from(PyObject* value, vorn::Hash* out) {
+    std::string_view text;
+    return to_text(value, nullptr, &text) && decode_hash(text, out);
 }
 
-bool required_bool(PyObject* d, const char* key, const char* message, bool* out) {
-    PyRef v;
-    return required(d, key, message, &v) && to_strict_bool(v.get(), nullptr, out);
-}
+bool parse_item_list(PyObject* value, std::vector<vorn::OrderItem>* out);
 
-bool required_number(PyObject* d, const char* key, const char* message, double* out) {
-    PyRef v;
-    return required(d, key, message, &v) && to_f64(v.get(), nullptr, out);
-}
+// The required keys of one order dict, each converted as it is read. An
+// absent key raises ValueError "Missing '<prefix><key>'", the prefix naming
+// the dict in the compact shape ("l." for the limit order's "c").
+struct Fields {
+    PyObject* d;
+    const char* prefix = "";
 
-bool required_u32(PyObject* d, const char* key, const char* message, uint32_t* out) {
-    PyRef v;
-    return required(d, key, message, &v) && to_u32(v.get(), nullptr, out);
+    bool value(const char* key, PyRef* out) const {
+        *out = dict_get(d, key);
+        if (*out) return true;
+        PyErr_Format(PyExc_ValueError, "Missing '%s%s'", prefix, key);
+        return false;
+    }
+    bool get(const char* key, std::string* out) const {
+        PyRef v;
+        return value(key, &v) && to_string(v.get(), nullptr, out);
+    }
+    bool get(const char* key, bool* out) const {
+        PyRef v;
+        return value(key, &v) && to_strict_bool(v.get(), nullptr, out);
+    }
+    bool get(const char* key, double* out) const {
+        PyRef v;
+        return value(key, &v) && to_f64(v.get(), nullptr, out);
+    }
+    bool get(const char* key, uint32_t* out) const {
+        PyRef v;
+        return value(key, &v) && to_u32(v.get(), nullptr, out);
+    }
+    bool get(const char* key, vorn::Hash* out) const {
+        PyRef v;
+        return value(key, &v) && order_id_from(v.get(), out);
+    }
+    bool get(const char* key, vorn::OrderItem* out) const {
+        PyRef v;
+        return value(key, &v) && parse_order_item(v.get(), out);
+    }
+    bool get(const char* key, std::vector<vorn::OrderItem>* out) const {
+        PyRef v;
+        return value(key, &v) && parse_item_list(v.get(), out);
+    }
+    // The text of an order id, decoded later by the caller.
+    bool get(const char* key, std::string_view* out) const {
+        PyRef v;
+        return value(key, &v) && to_text(v.get(), nullptr, out);
+    }
+};
+
+// Stores a parsed item.
+template <class T>
+bool emit(T&& item, vorn::OrderItem* out) {
+    *out = std::forward<T>(item);
+    return true;
 }
 
 bool lenient_bool_field(PyObject* d, const char* key) {
@@ -63,16 +105,6 @@ bool optional_number(PyObject* d, const char* key, std::optional<double>* out) {
     if (!to_f64(v.get(), nullptr, &x)) return false;
     *out = x;
     return true;
-}
-
-bool order_id_from(PyObject* value, vorn::Hash* out) {
-    std::string_view text;
-    return to_text(value, nullptr, &text) && decode_hash(text, out);
-}
-
-bool required_order_id(PyObject* d, const char* key, const char* message, vorn::Hash* out) {
-    PyRef v;
-    return required(d, key, message, &v) && order_id_from(v.get(), out);
 }
 
 bool optional_order_id(PyObject* d, const char* key, std::optional<vorn::Hash>* out) {
@@ -184,11 +216,10 @@ bool parse_order_type(PyObject* value, vorn::OrderType* out) {
 }
 
 bool parse_order(PyObject* d, vorn::OrderItem* out) {
+    const Fields f{d};
     vorn::Order o;
-    if (!required_text(d, "symbol", "Missing 'symbol'", &o.symbol) ||
-        !required_bool(d, "is_buy", "Missing 'is_buy'", &o.is_buy) ||
-        !required_number(d, "price", "Missing 'price'", &o.price) ||
-        !required_number(d, "size", "Missing 'size'", &o.size)) {
+    if (!f.get("symbol", &o.symbol) || !f.get("is_buy", &o.is_buy) || !f.get("price", &o.price) ||
+        !f.get("size", &o.size)) {
         return false;
     }
     o.reduce_only = lenient_bool_field(d, "reduce_only");
@@ -200,112 +231,88 @@ bool parse_order(PyObject* d, vorn::OrderItem* out) {
         !builder_code_field(d, &o.commission) || !optional_number(d, "slippage", &o.slippage)) {
         return false;
     }
-    *out = std::move(o);
-    return true;
+    return emit(std::move(o), out);
 }
 
-bool parse_cancel(PyObject* d, vorn::OrderItem* out) {
+// The cancel of either shape: its symbol and order id under the given keys.
+bool parse_cancel(const Fields& f, const char* symbol_key, const char* id_key, vorn::OrderItem* out) {
     vorn::Cancel c;
-    if (!required_text(d, "symbol", "Missing 'symbol'", &c.symbol) ||
-        !required_order_id(d, "order_id", "Missing 'order_id'", &c.order_id)) {
-        return false;
-    }
-    *out = std::move(c);
-    return true;
+    if (!f.get(symbol_key, &c.symbol) || !f.get(id_key, &c.order_id)) return false;
+    return emit(std::move(c), out);
 }
 
 bool parse_modify(PyObject* d, vorn::OrderItem* out) {
+    const Fields f{d};
     vorn::Modify m;
-    PyRef oid;
     std::string_view oid_text;
-    if (!required_text(d, "symbol", "Missing 'symbol'", &m.symbol) ||
-        !required(d, "order_id", "Missing 'order_id'", &oid) || !to_text(oid.get(), nullptr, &oid_text) ||
-        !required_number(d, "amount", "Missing 'amount'", &m.size)) {
-        return false;
-    }
+    if (!f.get("symbol", &m.symbol) || !f.get("order_id", &oid_text) || !f.get("amount", &m.size)) return false;
     // The id's base58 is checked only after the amount has been read.
     if (!decode_hash(oid_text, &m.order_id)) return false;
-    *out = std::move(m);
-    return true;
+    return emit(std::move(m), out);
 }
 
-bool parse_tpsl(PyObject* d, vorn::TpSlFields* f) {
-    if (!required_text(d, "symbol", "Missing 'symbol'", &f->symbol) ||
-        !required_bool(d, "is_buy", "Missing 'is_buy'", &f->is_buy) ||
-        !required_number(d, "size", "Missing 'size'", &f->size) ||
-        !required_number(d, "trigger_price", "Missing 'trigger_price'", &f->trigger_price)) {
+// Stop and take-profit items.
+template <class T>
+bool parse_tpsl(PyObject* d, vorn::OrderItem* out) {
+    const Fields f{d};
+    T t;
+    if (!f.get("symbol", &t.symbol) || !f.get("is_buy", &t.is_buy) || !f.get("size", &t.size) ||
+        !f.get("trigger_price", &t.trigger_price)) {
         return false;
     }
-    f->limit_price = number_or_nan_field(d, "limit_price");
-    f->iso = lenient_bool_field(d, "iso");
-    return builder_code_field(d, &f->commission);
+    t.limit_price = number_or_nan_field(d, "limit_price");
+    t.iso = lenient_bool_field(d, "iso");
+    if (!builder_code_field(d, &t.commission)) return false;
+    return emit(std::move(t), out);
 }
 
 bool parse_range(PyObject* d, vorn::OrderItem* out) {
+    const Fields f{d};
     vorn::RangeOco r;
-    if (!required_text(d, "symbol", "Missing 'symbol'", &r.symbol) ||
-        !required_bool(d, "is_buy", "Missing 'is_buy'", &r.is_buy) ||
-        !required_number(d, "size", "Missing 'size'", &r.size) ||
-        !required_number(d, "pmin", "Missing 'pmin'", &r.pmin) ||
-        !required_number(d, "pmax", "Missing 'pmax'", &r.pmax)) {
+    if (!f.get("symbol", &r.symbol) || !f.get("is_buy", &r.is_buy) || !f.get("size", &r.size) ||
+        !f.get("pmin", &r.pmin) || !f.get("pmax", &r.pmax)) {
         return false;
     }
     r.lmin = number_or_nan_field(d, "lmin");
     r.lmax = number_or_nan_field(d, "lmax");
     r.iso = lenient_bool_field(d, "iso");
     if (!builder_code_field(d, &r.commission)) return false;
-    *out = std::move(r);
-    return true;
+    return emit(std::move(r), out);
 }
 
 bool parse_trailing(PyObject* d, vorn::OrderItem* out) {
+    const Fields f{d};
     vorn::TrailingStop t;
-    if (!required_text(d, "symbol", "Missing 'symbol'", &t.symbol) ||
-        !required_bool(d, "is_buy", "Missing 'is_buy'", &t.is_buy) ||
-        !required_number(d, "size", "Missing 'size'", &t.size) ||
-        !required_u32(d, "trail_bps", "Missing 'trail_bps'", &t.trail_bps) ||
-        !required_u32(d, "step_bps", "Missing 'step_bps'", &t.step_bps)) {
+    if (!f.get("symbol", &t.symbol) || !f.get("is_buy", &t.is_buy) || !f.get("size", &t.size) ||
+        !f.get("trail_bps", &t.trail_bps) || !f.get("step_bps", &t.step_bps)) {
         return false;
     }
     PyRef limit = dict_get(d, "limit_price");
     if (limit) t.limit_price = number_or_none(limit.get());
     t.iso = lenient_bool_field(d, "iso");
     if (!builder_code_field(d, &t.commission)) return false;
-    *out = std::move(t);
-    return true;
-}
-
-bool parse_item_list(PyObject* value, std::vector<vorn::OrderItem>* out);
-
-bool parse_items_field(PyObject* d, const char* key, const char* message, std::vector<vorn::OrderItem>* out) {
-    PyRef v;
-    return required(d, key, message, &v) && parse_item_list(v.get(), out);
+    return emit(std::move(t), out);
 }
 
 bool parse_trigger_basket(PyObject* d, vorn::OrderItem* out) {
     if (dict_has(d, "iso")) return missing("trig.iso is not supported; remove the top-level iso field");
+    const Fields f{d};
     vorn::TriggerBasket t;
-    if (!required_text(d, "symbol", "Missing 'symbol'", &t.symbol) ||
-        !required_bool(d, "is_buy", "Missing 'is_buy'", &t.is_buy) ||
-        !required_number(d, "trigger_price", "Missing 'trigger_price'", &t.trigger_price) ||
-        !parse_items_field(d, "actions", "Missing 'actions'", &t.actions)) {
+    if (!f.get("symbol", &t.symbol) || !f.get("is_buy", &t.is_buy) || !f.get("trigger_price", &t.trigger_price) ||
+        !f.get("actions", &t.actions)) {
         return false;
     }
-    *out = std::move(t);
-    return true;
+    return emit(std::move(t), out);
 }
 
 bool parse_on_fill(PyObject* d, vorn::OrderItem* out) {
-    PyRef trigger_obj;
+    const Fields f{d};
     vorn::OrderItem trigger;
-    if (!required(d, "trigger", "Missing 'trigger'", &trigger_obj) || !parse_order_item(trigger_obj.get(), &trigger)) {
-        return false;
-    }
-    vorn::OnFill f;
-    f.trigger = vorn::Box<vorn::OrderItem>(std::move(trigger));
-    if (!parse_items_field(d, "actions", "Missing 'actions'", &f.actions)) return false;
-    *out = std::move(f);
-    return true;
+    if (!f.get("trigger", &trigger)) return false;
+    vorn::OnFill of;
+    of.trigger = vorn::Box<vorn::OrderItem>(std::move(trigger));
+    if (!f.get("actions", &of.actions)) return false;
+    return emit(std::move(of), out);
 }
 
 bool parse_simplified(PyObject* d, vorn::OrderItem* out) {
@@ -315,25 +322,14 @@ bool parse_simplified(PyObject* d, vorn::OrderItem* out) {
         return false;
     }
     if (type == "order") return parse_order(d, out);
-    if (type == "cancel") return parse_cancel(d, out);
+    if (type == "cancel") return parse_cancel(Fields{d}, "symbol", "order_id", out);
     if (type == "modify") return parse_modify(d, out);
     if (type == "cancel_all") {
         PyRef symbols = dict_get(d, "symbols");
-        *out = vorn::CancelAll{symbol_list(symbols.get())};
-        return true;
+        return emit(vorn::CancelAll{symbol_list(symbols.get())}, out);
     }
-    if (type == "stop" || type == "st") {
-        vorn::Stop s;
-        if (!parse_tpsl(d, &s)) return false;
-        *out = std::move(s);
-        return true;
-    }
-    if (type == "take_profit" || type == "tp") {
-        vorn::TakeProfit t;
-        if (!parse_tpsl(d, &t)) return false;
-        *out = std::move(t);
-        return true;
-    }
+    if (type == "stop" || type == "st") return parse_tpsl<vorn::Stop>(d, out);
+    if (type == "take_profit" || type == "tp") return parse_tpsl<vorn::TakeProfit>(d, out);
     if (type == "range" || type == "rng") return parse_range(d, out);
     if (type == "trailing_stop" || type == "trl") return parse_trailing(d, out);
     if (type == "trig") return parse_trigger_basket(d, out);
@@ -361,10 +357,9 @@ bool parse_item_list(PyObject* value, std::vector<vorn::OrderItem>* out) {
 // ---- compact API shape ----
 
 bool compact_limit(PyObject* d, vorn::OrderItem* out) {
+    const Fields f{d, "l."};
     vorn::Order o;
-    if (!required_text(d, "c", "Missing 'l.c'", &o.symbol) || !required_bool(d, "b", "Missing 'l.b'", &o.is_buy) ||
-        !required_number(d, "px", "Missing 'l.px'", &o.price) ||
-        !required_number(d, "sz", "Missing 'l.sz'", &o.size)) {
+    if (!f.get("c", &o.symbol) || !f.get("b", &o.is_buy) || !f.get("px", &o.price) || !f.get("sz", &o.size)) {
         return false;
     }
     o.reduce_only = lenient_bool_field(d, "r");
@@ -377,16 +372,13 @@ bool compact_limit(PyObject* d, vorn::OrderItem* out) {
         !builder_code_field(d, &o.commission)) {
         return false;
     }
-    *out = std::move(o);
-    return true;
+    return emit(std::move(o), out);
 }
 
 bool compact_market(PyObject* d, vorn::OrderItem* out) {
+    const Fields f{d, "m."};
     vorn::Order o;
-    if (!required_text(d, "c", "Missing 'm.c'", &o.symbol) || !required_bool(d, "b", "Missing 'm.b'", &o.is_buy) ||
-        !required_number(d, "sz", "Missing 'm.sz'", &o.size)) {
-        return false;
-    }
+    if (!f.get("c", &o.symbol) || !f.get("b", &o.is_buy) || !f.get("sz", &o.size)) return false;
     o.reduce_only = lenient_bool_field(d, "r");
     o.iso = lenient_bool_field(d, "i");
     if (!refuse_commission(d) || !builder_code_field(d, &o.commission) ||
@@ -395,19 +387,10 @@ bool compact_market(PyObject* d, vorn::OrderItem* out) {
     }
     o.price = 0.0;
     o.order_type = vorn::TriggerType{true, 0.0};
-    *out = std::move(o);
-    return true;
+    return emit(std::move(o), out);
 }
 
-bool compact_cancel(PyObject* d, vorn::OrderItem* out) {
-    vorn::Cancel c;
-    if (!required_text(d, "c", "Missing 'cx.c'", &c.symbol) ||
-        !required_order_id(d, "oid", "Missing 'cx.oid'", &c.order_id)) {
-        return false;
-    }
-    *out = std::move(c);
-    return true;
-}
+bool compact_cancel(PyObject* d, vorn::OrderItem* out) { return parse_cancel(Fields{d, "cx."}, "c", "oid", out); }
 
 // The first of two keys that is present.
 PyRef either(PyObject* d, const char* first, const char* second) {
@@ -420,14 +403,12 @@ bool compact_modify(PyObject* d, vorn::OrderItem* out) {
     PyRef symbol = either(d, "c", "symbol");
     if (!symbol) return missing("Missing 'mod.c'");
     if (!to_string(symbol.get(), nullptr, &m.symbol)) return false;
-    PyRef oid;
     std::string_view oid_text;
-    if (!required(d, "oid", "Missing 'mod.oid'", &oid) || !to_text(oid.get(), nullptr, &oid_text)) return false;
+    if (!Fields{d, "mod."}.get("oid", &oid_text)) return false;
     PyRef size = either(d, "sz", "amount");
     if (!size) return missing("Missing 'mod.sz'");
     if (!to_f64(size.get(), nullptr, &m.size) || !decode_hash(oid_text, &m.order_id)) return false;
-    *out = std::move(m);
-    return true;
+    return emit(std::move(m), out);
 }
 
 }  // namespace
@@ -492,10 +473,13 @@ bool parse_order_with_on_fill(PyObject* order, vorn::OrderItem* out) {
     if (!parse_order_item(order, &primary)) return false;
     if (!check_dict(on_fill.get(), nullptr)) return false;
     vorn::OnFill f;
-    if (!parse_items_field(on_fill.get(), "actions", "Missing on_fill.actions", &f.actions)) return false;
+    PyRef actions;
+    if (!required(on_fill.get(), "actions", "Missing on_fill.actions", &actions) ||
+        !parse_item_list(actions.get(), &f.actions)) {
+        return false;
+    }
     f.trigger = vorn::Box<vorn::OrderItem>(std::move(primary));
-    *out = std::move(f);
-    return true;
+    return emit(std::move(f), out);
 }
 
 }  // namespace vorn::py
