@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "errors.hpp"
 
@@ -55,19 +56,43 @@ PyObject* as_index(PyObject* obj, const char* argname) {
     return PyNumber_Index(obj);
 }
 
-// A signed integer within [lo, hi]; anything outside is the fixed
-// out-of-range OverflowError.
-bool to_bounded(PyObject* obj, const char* argname, long long lo, long long hi, long long* out) {
+// An integer of type T; anything outside its range is the fixed out-of-range
+// OverflowError.
+template <class T>
+bool to_bounded(PyObject* obj, const char* argname, T* out) {
     PyRef num(as_index(obj, argname));
     if (!num) return false;
     int overflow = 0;
     long long v = PyLong_AsLongLongAndOverflow(num.get(), &overflow);
     if (v == -1 && PyErr_Occurred()) return false;
-    if (overflow != 0 || v < lo || v > hi) {
+    if (overflow != 0 || v < std::numeric_limits<T>::min() || v > std::numeric_limits<T>::max()) {
         PyErr_SetString(PyExc_OverflowError, kOutOfRange);
         return false;
     }
+    *out = static_cast<T>(v);
+    return true;
+}
+
+// None and omission give an empty optional; anything else goes through
+// `convert`.
+template <class T, class Convert>
+bool to_optional(PyObject* obj, const char* argname, std::optional<T>* out, Convert convert) {
+    out->reset();
+    if (obj == nullptr || obj == Py_None) return true;
+    T v{};
+    if (!convert(obj, argname, &v)) return false;
     *out = v;
+    return true;
+}
+
+// The value of a core result, or its error raised as ValueError.
+template <class T>
+bool store(vorn::Result<T> r, T* out) {
+    if (!r) {
+        raise_core_error(r.error());
+        return false;
+    }
+    *out = *r;
     return true;
 }
 
@@ -150,12 +175,7 @@ bool to_string(PyObject* obj, const char* argname, std::string* out) {
 }
 
 bool to_optional_text(PyObject* obj, const char* argname, std::optional<std::string_view>* out) {
-    out->reset();
-    if (obj == nullptr || obj == Py_None) return true;
-    std::string_view v;
-    if (!to_text(obj, argname, &v)) return false;
-    *out = v;
-    return true;
+    return to_optional(obj, argname, out, to_text);
 }
 
 bool to_u64(PyObject* obj, const char* argname, uint64_t* out) {
@@ -168,34 +188,12 @@ bool to_u64(PyObject* obj, const char* argname, uint64_t* out) {
 }
 
 bool to_optional_u64(PyObject* obj, const char* argname, std::optional<uint64_t>* out) {
-    out->reset();
-    if (obj == nullptr || obj == Py_None) return true;
-    uint64_t v = 0;
-    if (!to_u64(obj, argname, &v)) return false;
-    *out = v;
-    return true;
+    return to_optional(obj, argname, out, to_u64);
 }
 
-bool to_u32(PyObject* obj, const char* argname, uint32_t* out) {
-    long long v = 0;
-    if (!to_bounded(obj, argname, 0, UINT32_MAX, &v)) return false;
-    *out = static_cast<uint32_t>(v);
-    return true;
-}
-
-bool to_u8(PyObject* obj, const char* argname, uint8_t* out) {
-    long long v = 0;
-    if (!to_bounded(obj, argname, 0, UINT8_MAX, &v)) return false;
-    *out = static_cast<uint8_t>(v);
-    return true;
-}
-
-bool to_i16(PyObject* obj, const char* argname, int16_t* out) {
-    long long v = 0;
-    if (!to_bounded(obj, argname, INT16_MIN, INT16_MAX, &v)) return false;
-    *out = static_cast<int16_t>(v);
-    return true;
-}
+bool to_u32(PyObject* obj, const char* argname, uint32_t* out) { return to_bounded(obj, argname, out); }
+bool to_u8(PyObject* obj, const char* argname, uint8_t* out) { return to_bounded(obj, argname, out); }
+bool to_i16(PyObject* obj, const char* argname, int16_t* out) { return to_bounded(obj, argname, out); }
 
 bool to_f64(PyObject* obj, const char* argname, double* out) {
     if (PyFloat_CheckExact(obj)) {
@@ -210,12 +208,7 @@ bool to_f64(PyObject* obj, const char* argname, double* out) {
 }
 
 bool to_optional_f64(PyObject* obj, const char* argname, std::optional<double>* out) {
-    out->reset();
-    if (obj == nullptr || obj == Py_None) return true;
-    double v = 0.0;
-    if (!to_f64(obj, argname, &v)) return false;
-    *out = v;
-    return true;
+    return to_optional(obj, argname, out, to_f64);
 }
 
 std::optional<double> number_or_none(PyObject* obj) {
@@ -325,34 +318,10 @@ bool to_tuple_sequence(PyObject* obj, const char* argname, Py_ssize_t arity, PyR
     return true;
 }
 
-bool decode_pubkey(std::string_view text, vorn::Pubkey* out) {
-    auto r = vorn::Pubkey::from_base58(text);
-    if (!r) {
-        raise_core_error(r.error());
-        return false;
-    }
-    *out = *r;
-    return true;
-}
-
-bool decode_hash(std::string_view text, vorn::Hash* out) {
-    auto r = vorn::Hash::from_base58(text);
-    if (!r) {
-        raise_core_error(r.error());
-        return false;
-    }
-    *out = *r;
-    return true;
-}
-
+bool decode_pubkey(std::string_view text, vorn::Pubkey* out) { return store(vorn::Pubkey::from_base58(text), out); }
+bool decode_hash(std::string_view text, vorn::Hash* out) { return store(vorn::Hash::from_base58(text), out); }
 bool decode_domain(std::string_view text, vorn::SignatureDomain* out) {
-    auto r = vorn::signature_domain_from_str(text);
-    if (!r) {
-        raise_core_error(r.error());
-        return false;
-    }
-    *out = *r;
-    return true;
+    return store(vorn::signature_domain_from_str(text), out);
 }
 
 bool to_pubkey(PyObject* obj, const char* argname, vorn::Pubkey* out) {
