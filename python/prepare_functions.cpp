@@ -263,9 +263,7 @@ constexpr const char* kGroupParams[] = {"orders", "signature_domain", "account",
 constexpr FunctionSpec kPrepareOrderGroup{"py_prepare_order_group", kGroupParams, 5, 3};
 
 PyObject* prepare_group(Late<OrderList> orders, Network domain, Account account, SignerKey signer, Nonce nonce) {
-    Orders group;
-    group.items = std::move(orders.value);
-    return prepare(Action(std::move(group)), domain, account, signer, nonce);
+    return prepare(Action(Orders{.items = std::move(orders.value)}), domain, account, signer, nonce);
 }
 
 // ---------------------------------------------------------------- account operations
@@ -275,10 +273,8 @@ constexpr FunctionSpec kPrepareAgentWallet{"py_prepare_agent_wallet_auth", kAgen
 
 PyObject* prepare_agent_wallet(Key agent, Flag delete_agent, Network domain, Account account, SignerKey signer,
                                Nonce nonce) {
-    AgentWalletCreation creation;
-    creation.agent = agent.value;
-    creation.delete_ = delete_agent.value;
-    return prepare(Action(std::move(creation)), domain, account, signer, nonce);
+    return prepare(Action(AgentWalletCreation{.agent = agent.value, .delete_ = delete_agent.value}), domain, account,
+                   signer, nonce);
 }
 
 constexpr const char* kApproveParams[] = {"to_pubkey", "fee", "signature_domain", "account", "signer", "nonce"};
@@ -290,10 +286,7 @@ PyObject* prepare_approve(Key to, U8 fee, Network domain, Account account, Signe
     if (!Commission::fee_allowed(fee.value)) {
         return raise_core_error(Error::invalid_order("builder-code fee must be 1..=15 bps"));
     }
-    ApproveCommissionFee approve;
-    approve.to = to.value;
-    approve.fee = fee.value;
-    return prepare(Action(std::move(approve)), domain, account, signer, nonce);
+    return prepare(Action(ApproveCommissionFee{.to = to.value, .fee = fee.value}), domain, account, signer, nonce);
 }
 
 constexpr const char* kRevokeParams[] = {"to_pubkey", "signature_domain", "account", "signer", "nonce"};
@@ -301,9 +294,7 @@ constexpr FunctionSpec kPrepareRevokeBuilderCode{"py_prepare_revoke_builder_code
 constexpr FunctionSpec kPrepareRevokeCommissionFee{"py_prepare_revoke_commission_fee", kRevokeParams, 5, 3};
 
 PyObject* prepare_revoke(Late<Key> to, Network domain, Account account, SignerKey signer, Nonce nonce) {
-    RevokeCommissionFee revoke;
-    revoke.to = to.value;
-    return prepare(Action(std::move(revoke)), domain, account, signer, nonce);
+    return prepare(Action(RevokeCommissionFee{.to = to.value}), domain, account, signer, nonce);
 }
 
 constexpr const char* kConfigParams[] = {"config", "signature_domain", "account", "signer", "nonce"};
@@ -311,9 +302,7 @@ constexpr FunctionSpec kPrepareLiquidatorConfig{"py_prepare_update_liquidator_co
 
 PyObject* prepare_liquidator_config(Late<Config> config, Network domain, Account account, SignerKey signer,
                                     Nonce nonce) {
-    UpdateLiquidatorConfig update;
-    update.config = std::move(config.value);
-    return prepare(Action(std::move(update)), domain, account, signer, nonce);
+    return prepare(Action(UpdateLiquidatorConfig{.config = std::move(config.value)}), domain, account, signer, nonce);
 }
 
 constexpr const char* kFaucetParams[] = {"signature_domain", "account", "signer", "nonce"};
@@ -321,9 +310,7 @@ constexpr FunctionSpec kPrepareFaucet{"py_prepare_faucet_request", kFaucetParams
 
 // The faucet pays the account itself, without an amount.
 PyObject* prepare_faucet(Network domain, Account account, SignerKey signer, Nonce nonce) {
-    Faucet faucet;
-    faucet.user = account.value;
-    return prepare(Action(std::move(faucet)), domain, account, signer, nonce);
+    return prepare(Action(Faucet{.user = account.value, .amount = std::nullopt}), domain, account, signer, nonce);
 }
 
 constexpr const char* kCreateSubParams[] = {"name", "signature_domain", "account", "margin_amount", "signer", "nonce"};
@@ -331,10 +318,8 @@ constexpr FunctionSpec kPrepareCreateSubAccount{"py_prepare_create_sub_account",
 
 PyObject* prepare_create_sub_account(String name, Network domain, Account account, OptionalF64 margin,
                                      SignerKey signer, Nonce nonce) {
-    CreateSubAccount create;
-    create.name = std::move(name.value);
-    create.margin_amount = margin.value;
-    return prepare(Action(std::move(create)), domain, account, signer, nonce);
+    return prepare(Action(CreateSubAccount{.name = std::move(name.value), .margin_amount = margin.value}), domain,
+                   account, signer, nonce);
 }
 
 constexpr const char* kRemoveSubParams[] = {"to_remove", "signature_domain", "account", "signer", "nonce"};
@@ -342,9 +327,7 @@ constexpr FunctionSpec kPrepareRemoveSubAccount{"py_prepare_remove_sub_account",
 
 PyObject* prepare_remove_sub_account(Late<Key> to_remove, Network domain, Account account, SignerKey signer,
                                      Nonce nonce) {
-    RemoveSubAccount remove;
-    remove.to_remove = to_remove.value;
-    return prepare(Action(std::move(remove)), domain, account, signer, nonce);
+    return prepare(Action(RemoveSubAccount{.to_remove = to_remove.value}), domain, account, signer, nonce);
 }
 
 constexpr const char* kTransferParams[] = {"from_pubkey", "to_pubkey", "margin_amount", "signature_domain",
@@ -353,11 +336,7 @@ constexpr FunctionSpec kPrepareTransfer{"py_prepare_transfer", kTransferParams, 
 
 PyObject* prepare_transfer_fn(Key from, Key to, F64 amount, Network domain, Account account, CheckedKind kind,
                               SignerKey signer, Nonce nonce) {
-    Transfer transfer;
-    transfer.from = from.value;
-    transfer.to = to.value;
-    transfer.amount = amount.value;
-    transfer.kind = kind.value;
+    const Transfer transfer{.kind = kind.value, .from = from.value, .to = to.value, .amount = amount.value};
     return with_nonce(nonce, [&](uint64_t n) {
         return prepare_transfer(transfer, domain.value, account.value, signer.value, n);
     });
