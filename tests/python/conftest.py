@@ -5,8 +5,11 @@ module), keys and signature checks.
 The test modules import the helpers with ``from conftest import ...``.
 """
 
+import base64
+import hashlib
 import math
 import os
+import re
 import struct
 
 import nacl.signing
@@ -24,6 +27,13 @@ skip_under_asan = pytest.mark.skipif(UNDER_ASAN, reason="memory is not measurabl
 # A fixed seed so that keys and signatures are reproducible.
 SEED = bytes(range(1, 33))
 NONCE = 1700000000000000000
+
+# Orders of the worked examples.
+LIMIT = {"type": "order", "symbol": "BTC-USD", "is_buy": True, "price": 100000, "size": 0.25}
+MARKET = {"type": "order", "symbol": "ETH-USD", "is_buy": False, "price": 0, "size": 1.5,
+          "order_type": {"type": "market"}}
+LIMIT_JSON = {"l": {"b": True, "c": "BTC-USD", "i": False, "px": 100000.0, "r": False, "sz": 0.25, "tif": "GTC"}}
+OID_BYTES = b"\xab" * 32
 
 
 def b58encode(data: bytes) -> str:
@@ -43,6 +53,11 @@ def b58decode(text: str) -> bytes:
     body = n.to_bytes((n.bit_length() + 7) // 8, "big") if n else b""
     pad = len(text) - len(text.lstrip("1"))
     return b"\0" * pad + body
+
+
+OID = b58encode(OID_BYTES)
+CANCEL = {"type": "cancel", "symbol": "BTC-USD", "order_id": OID}
+SIGNED_KEYS = ["actions", "nonce", "account", "signer", "signature"]
 
 
 # ---- primitive encodings (little-endian) ----
@@ -243,6 +258,11 @@ def message(records, nonce, account: bytes, domain=1, wv=0):
     return head + u64(len(records)) + b"".join(records) + u64(nonce) + account + u8(domain)
 
 
+def order_id(canonical: bytes, account: bytes, nonce: int, seqno: int = 0) -> str:
+    """The order id: SHA-256 of the sequence number, the canonical record, the account and the nonce."""
+    return b58encode(hashlib.sha256(u32(seqno) + canonical + account + u64(nonce)).digest())
+
+
 # ---- keys and checks ----
 
 
@@ -255,10 +275,22 @@ def verifies(pubkey_b58: str, msg: bytes, signature_b58: str) -> bool:
         return False
 
 
+def wallet_sign(key: nacl.signing.SigningKey, msg: bytes) -> str:
+    """A signature made outside the module, as an external wallet makes it."""
+    return b58encode(key.sign(msg).signature)
+
+
+def check_encodings(prepared):
+    """The three text forms of a prepared dict's message bytes."""
+    msg = prepared["message_bytes"]
+    assert type(msg) is bytes
+    assert prepared["message_base58"] == b58encode(msg)
+    assert prepared["message_base64"] == base64.b64encode(msg).decode()
+    assert prepared["message_hex"] == msg.hex()
+
+
 def raises(exc, text):
     """pytest.raises for an exact message."""
-    import re
-
     return pytest.raises(exc, match="^" + re.escape(text) + "$")
 
 

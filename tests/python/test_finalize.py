@@ -6,20 +6,9 @@ import inspect
 import nacl.signing
 import pytest
 
+from conftest import CANCEL, LIMIT, SIGNED_KEYS, b58encode, raises
+from conftest import wallet_sign as sign_with
 from vorn_keychain import _native as vk
-
-B58_ALPHABET = "123456789ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz"
-
-
-def b58encode(data: bytes) -> str:
-    n = int.from_bytes(data, "big")
-    out = ""
-    while n:
-        n, r = divmod(n, 58)
-        out = B58_ALPHABET[r] + out
-    pad = len(data) - len(data.lstrip(b"\0"))
-    return "1" * pad + out
-
 
 SEED = bytes(range(40, 72))
 WALLET_KEY = nacl.signing.SigningKey(SEED)
@@ -27,24 +16,17 @@ WALLET = b58encode(bytes(WALLET_KEY.verify_key))
 OTHER = b58encode(b"\x33" * 32)
 NONCE = 1_700_000_000_123_456_789
 
-LIMIT = {"type": "order", "symbol": "BTC-USD", "is_buy": True, "price": 100000, "size": 0.25}
-CANCEL = {"type": "cancel", "symbol": "BTC-USD", "order_id": b58encode(b"\xab" * 32)}
-
 VERIFY_FAILED = "signing failed: signature does not verify for the prepared signer and message"
 SUFFIX_MISMATCH = "signing failed: prepared account, nonce, or network domain does not match message bytes"
 
 
 def wallet_sign(message: bytes, key=WALLET_KEY) -> str:
-    return b58encode(key.sign(message).signature)
+    return sign_with(key, message)
 
 
 def prepare(order=LIMIT, **kw):
     kw.setdefault("nonce", NONCE)
     return vk.py_prepare_order(order, "mainnet", WALLET, **kw)
-
-
-def raises(exc, text):
-    return pytest.raises(exc, match="^" + __import__("re").escape(text) + "$")
 
 
 # ---------------------------------------------------------------- round trips
@@ -54,7 +36,7 @@ class TestRoundTrip:
         p = prepare()
         sig = wallet_sign(p["message_bytes"])
         s = vk.py_finalize_transaction(p, sig)
-        assert list(s) == ["actions", "nonce", "account", "signer", "signature", "order_id"]
+        assert list(s) == SIGNED_KEYS + ["order_id"]
         assert s["actions"] == p["actions"]
         assert s["nonce"] == NONCE
         assert s["account"] == WALLET and s["signer"] == WALLET
@@ -64,13 +46,13 @@ class TestRoundTrip:
     def test_group_with_order_ids_by_keyword(self):
         p = vk.py_prepare_order_group([LIMIT, CANCEL, LIMIT], "testnet", WALLET, nonce=5)
         s = vk.py_finalize_transaction(prepared=p, signature=wallet_sign(p["message_bytes"]))
-        assert list(s) == ["actions", "nonce", "account", "signer", "signature", "order_ids"]
+        assert list(s) == SIGNED_KEYS + ["order_ids"]
         assert s["order_ids"] == p["order_ids"] and len(s["order_ids"]) == 2
 
     def test_account_operation_without_ids(self):
         p = vk.py_prepare_faucet_request("devnet", WALLET, nonce=9)
         s = vk.py_finalize_transaction(p, wallet_sign(p["message_bytes"]))
-        assert list(s) == ["actions", "nonce", "account", "signer", "signature"]
+        assert list(s) == SIGNED_KEYS
 
     def test_agent_wallet_flow(self):
         # The trading account is another key; the wallet signs as its agent.
@@ -118,52 +100,40 @@ class TestRoundTrip:
 
 # ---------------------------------------------------------------- checks
 
+def tampered(p):
+    """Prepared records changed after preparation, each with the signature the
+    finalisation is given and the refusal it gives."""
+    sig = wallet_sign(p["message_bytes"])
+    other_network = [p["message_bytes"][:-1] + bytes([byte]) for byte in (0, 4)]
+    stranger = nacl.signing.SigningKey(b"\x07" * 32)
+    return [
+        (dict(p, nonce=NONCE + 1), sig, SUFFIX_MISMATCH),
+        (dict(p, account=OTHER), sig, SUFFIX_MISMATCH),
+        *[(dict(p, message_bytes=bad), wallet_sign(bad), SUFFIX_MISMATCH) for bad in other_network],
+        (dict(p, signer=OTHER), sig, VERIFY_FAILED),
+        (p, wallet_sign(prepare(nonce=NONCE + 1)["message_bytes"]), VERIFY_FAILED),
+        (p, wallet_sign(p["message_bytes"], stranger), VERIFY_FAILED),
+        (dict(p, message_bytes=p["message_bytes"][-40:]), sig,
+         "signing failed: prepared message is missing its signing suffix"),
+        (dict(p, actions=[]), "0" * 10, "orders array cannot be empty"),
+        (dict(p, account="broken"), "2" * 89, "signing failed: signature must encode exactly 64 bytes"),
+        (p, "O" * 87, "signing failed: signature must be base58"),
+        (p, b58encode(b"\x09" * 32), "invalid signature length: expected 64 bytes, got 32"),
+        (dict(p, account="l" + WALLET[1:]), sig,
+         "invalid base58: provided string contained invalid character 'l' at byte 0"),
+        (dict(p, signer=b58encode(b"\x01" * 31)), sig, "invalid key length: expected 32, got 31"),
+    ]
+
+
 class TestChecks:
-    def test_tampered_prepared_records(self):
-        p = prepare()
-        sig = wallet_sign(p["message_bytes"])
-        with raises(ValueError, SUFFIX_MISMATCH):
-            vk.py_finalize_transaction(dict(p, nonce=NONCE + 1), sig)
-        with raises(ValueError, SUFFIX_MISMATCH):
-            vk.py_finalize_transaction(dict(p, account=OTHER), sig)
-        for byte in (0, 4):
-            bad = p["message_bytes"][:-1] + bytes([byte])
-            with raises(ValueError, SUFFIX_MISMATCH):
-                vk.py_finalize_transaction(dict(p, message_bytes=bad), wallet_sign(bad))
-        with raises(ValueError, VERIFY_FAILED):
-            vk.py_finalize_transaction(dict(p, signer=OTHER), sig)
-        with raises(ValueError, "signing failed: prepared message is missing its signing suffix"):
-            vk.py_finalize_transaction(dict(p, message_bytes=p["message_bytes"][-40:]), sig)
-        with raises(ValueError, "orders array cannot be empty"):
-            vk.py_finalize_transaction(dict(p, actions=[]), "0" * 10)
+    def test_refusals(self):
+        for prepared, signature, text in tampered(prepare()):
+            with raises(ValueError, text):
+                vk.py_finalize_transaction(prepared, signature)
 
-    def test_signature_over_other_bytes(self):
-        p = prepare()
-        other = prepare(nonce=NONCE + 1)
-        with raises(ValueError, VERIFY_FAILED):
-            vk.py_finalize_transaction(p, wallet_sign(other["message_bytes"]))
-        stranger = nacl.signing.SigningKey(b"\x07" * 32)
-        with raises(ValueError, VERIFY_FAILED):
-            vk.py_finalize_transaction(p, wallet_sign(p["message_bytes"], stranger))
-
-    def test_signature_text(self):
-        p = prepare()
-        with raises(ValueError, "signing failed: signature must encode exactly 64 bytes"):
-            vk.py_finalize_transaction(dict(p, account="broken"), "2" * 89)
-        with raises(ValueError, "signing failed: signature must be base58"):
-            vk.py_finalize_transaction(p, "O" * 87)
-        with raises(ValueError, "invalid signature length: expected 64 bytes, got 32"):
-            vk.py_finalize_transaction(p, b58encode(b"\x09" * 32))
+    def test_signature_must_be_text(self):
         with pytest.raises(TypeError):
-            vk.py_finalize_transaction(p, bytes(64))
-
-    def test_bad_keys_in_prepared(self):
-        p = prepare()
-        sig = wallet_sign(p["message_bytes"])
-        with raises(ValueError, "invalid base58: provided string contained invalid character 'l' at byte 0"):
-            vk.py_finalize_transaction(dict(p, account="l" + WALLET[1:]), sig)
-        with raises(ValueError, "invalid key length: expected 32, got 31"):
-            vk.py_finalize_transaction(dict(p, signer=b58encode(b"\x01" * 31)), sig)
+            vk.py_finalize_transaction(prepare(), bytes(64))
 
 
 # ---------------------------------------------------------------- the prepared-dict reader
@@ -204,26 +174,21 @@ class TestPreparedReader:
         with pytest.raises(TypeError, match="not JSON serializable"):
             vk.py_finalize_transaction(dict(p, actions=[object()]), "1")
 
-    def test_field_conversions(self):
-        p = prepare()
-        with raises(TypeError, "Can't extract `str` to `Vec`"):
-            vk.py_finalize_transaction(dict(p, message_bytes="abc"), "1")
-        with pytest.raises(OverflowError):
-            vk.py_finalize_transaction(dict(p, message_bytes=[1, 256]), "1")
-        with pytest.raises(TypeError):
-            vk.py_finalize_transaction(dict(p, message_bytes=5), "1")
-        with pytest.raises(TypeError):
-            vk.py_finalize_transaction(dict(p, account=5), "1")
-        with pytest.raises(TypeError):
-            vk.py_finalize_transaction(dict(p, nonce="5"), "1")
-        with pytest.raises(OverflowError):
-            vk.py_finalize_transaction(dict(p, nonce=-5), "1")
-        with pytest.raises(TypeError):
-            vk.py_finalize_transaction(dict(p, order_id=5), "1")
-        with raises(TypeError, "Can't extract `str` to `Vec`"):
-            vk.py_finalize_transaction(dict(p, order_ids="abc"), "1")
-        with pytest.raises(TypeError):
-            vk.py_finalize_transaction(dict(p, order_ids=[1]), "1")
+    @pytest.mark.parametrize("field,value,error", [
+        ("message_bytes", "abc", (TypeError, "Can't extract `str` to `Vec`")),
+        ("message_bytes", [1, 256], (OverflowError, None)),
+        ("message_bytes", 5, (TypeError, None)),
+        ("account", 5, (TypeError, None)),
+        ("nonce", "5", (TypeError, None)),
+        ("nonce", -5, (OverflowError, None)),
+        ("order_id", 5, (TypeError, None)),
+        ("order_ids", "abc", (TypeError, "Can't extract `str` to `Vec`")),
+        ("order_ids", [1], (TypeError, None)),
+    ])
+    def test_field_conversions(self, field, value, error):
+        exc, text = error
+        with raises(exc, text) if text else pytest.raises(exc):
+            vk.py_finalize_transaction(dict(prepare(), **{field: value}), "1")
 
 
 # ---------------------------------------------------------------- Signer.sign_prepared
@@ -273,5 +238,3 @@ class TestSignPrepared:
         assert "SignedTransaction dict ready for API submission" in doc
         assert vk.Signer.sign_prepared.__text_signature__ == "($self, prepared)"
         assert str(inspect.signature(vk.Signer.sign_prepared)) == "(self, /, prepared)"
-        bound = vk.Signer(vk.Keypair(SEED), "mainnet").sign_prepared
-        assert str(inspect.signature(bound)) == "(prepared)"

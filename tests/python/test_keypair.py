@@ -68,8 +68,6 @@ class TestErrors:
             vk.Keypair.from_bytes(bytearray(SEED))
         with pytest.raises(TypeError, match="argument 's'"):
             vk.Keypair.from_base58(b"abc")
-        with raises(TypeError, "Keypair.from_bytes() missing 1 required positional argument: 'bytes'"):
-            vk.Keypair.from_bytes()
 
 
 class TestSurface:

@@ -12,8 +12,11 @@ import textwrap
 
 import pytest
 
-from conftest import NONCE, b58encode, raises, skip_under_asan
+from conftest import NONCE, SEED, b58encode, raises, skip_under_asan
 from vorn_keychain import _native as vk
+
+KP = vk.Keypair.from_bytes(SEED)
+S = vk.Signer(KP, "mainnet")
 
 ALL = [
     "prepare_wallet_message",
@@ -117,69 +120,144 @@ class TestInternalFault:
         assert fault.__name__ not in vk.__all__ and not hasattr(vk, fault.__name__)
 
 
+# Text signature and docstring of every module function: the whole docstring,
+# or for the long ones (py_ functions, compute_order_id_from_order) its first
+# line.
+FUNCTIONS = {
+    "prepare_wallet_message": ("(prepared, mode)", None),
+    "finalize_wallet_message": ("(wallet, signature)", None),
+    "export_deposit_transaction": (
+        "(owner, amount, recent_blockhash)",
+        "Export a base64 unsigned mainnet USDC deposit transaction for wallet signing."),
+    "export_withdraw_intent_transaction": (
+        "(owner, amount, recent_blockhash)",
+        "Export a base64 unsigned mainnet USDC withdrawal-intent transaction for wallet signing."),
+    "build_deposit_instruction": (
+        "(owner, amount)", "Build an unsigned mainnet USDC deposit instruction, with amount in base units."),
+    "build_withdraw_intent_instruction": (
+        "(owner, amount)", "Build an unsigned mainnet USDC withdrawal intent; no tokens transfer in this instruction."),
+    "random_hash": ("()", "Generate a random hash (for client order IDs)"),
+    "current_timestamp": ("()", "Get the current Unix timestamp in nanoseconds"),
+    "validate_pubkey": ("(s)", "Validate a base58-encoded public key"),
+    "validate_hash": ("(s)", "Validate a base58-encoded hash"),
+    "compute_order_id": (
+        "(wincode_bytes)",
+        "Compute SHA256 hash from raw bytes.\n\nThis is a raw utility and does not apply VORN order-ID canonicalization."),
+    "compute_order_id_from_order": (
+        "(order, nonce, account)", "Compute order ID from an order JSON object without a private key."),
+    "py_prepare_order": (
+        "(order, signature_domain, account, signer=None, nonce=None)",
+        "Prepare a single order for external wallet signing"),
+    "py_prepare_all_orders": (
+        "(orders, signature_domain, account, signer=None, base_nonce=None)",
+        "Prepare multiple orders - each becomes its own transaction (parallel)"),
+    "py_prepare_order_group": (
+        "(orders, signature_domain, account, signer=None, nonce=None)", "Prepare multiple orders as ONE atomic transaction"),
+    "py_prepare_agent_wallet_auth": (
+        "(agent_pubkey, delete, signature_domain, account, signer=None, nonce=None)",
+        "Prepare agent wallet creation for external signing"),
+    "py_prepare_approve_builder_code": (
+        "(to_pubkey, fee, signature_domain, account, signer=None, nonce=None)",
+        "Prepare builder-code recipient approval for external signing"),
+    "py_prepare_update_liquidator_config": (
+        "(config, signature_domain, account, signer=None, nonce=None)",
+        "Prepare a liquidator config update for external signing"),
+    "py_prepare_approve_commission_fee": (
+        "(to_pubkey, fee, signature_domain, account, signer=None, nonce=None)",
+        "Prepare builder-code recipient approval for external signing"),
+    "py_prepare_revoke_builder_code": (
+        "(to_pubkey, signature_domain, account, signer=None, nonce=None)",
+        "Prepare builder-code recipient revocation for external signing"),
+    "py_prepare_revoke_commission_fee": (
+        "(to_pubkey, signature_domain, account, signer=None, nonce=None)",
+        "Prepare builder-code recipient revocation for external signing"),
+    "py_prepare_faucet_request": (
+        "(signature_domain, account, signer=None, nonce=None)", "Prepare faucet request for external signing"),
+    "py_prepare_create_sub_account": (
+        "(name, signature_domain, account, margin_amount=None, signer=None, nonce=None)",
+        "Prepare a sub-account creation for external signing"),
+    "py_prepare_remove_sub_account": (
+        "(to_remove, signature_domain, account, signer=None, nonce=None)",
+        "Prepare a sub-account removal for external signing"),
+    "py_prepare_transfer": (
+        "(from_pubkey, to_pubkey, margin_amount, signature_domain, account, kind=None, signer=None, nonce=None)",
+        "Prepare a margin transfer for external signing"),
+    "py_finalize_transaction": (
+        "(prepared, signature)", "Finalize a prepared message with a signature from an external wallet"),
+}
+
+
 class TestSignatures:
-    @pytest.mark.parametrize("name,sig", [
-        ("random_hash", "()"),
-        ("current_timestamp", "()"),
-        ("validate_pubkey", "(s)"),
-        ("validate_hash", "(s)"),
-        ("compute_order_id", "(wincode_bytes)"),
-        ("compute_order_id_from_order", "(order, nonce, account)"),
-        ("Signer", "(keypair, signature_domain)"),
-        ("Keypair", "(*args)"),
-    ])
-    def test_module_level(self, name, sig):
+    def test_every_function_is_listed_in_registration_order(self):
+        assert list(FUNCTIONS) == [n for n in ALL if n not in ("Keypair", "Signer")]
+
+    @pytest.mark.parametrize("name", list(FUNCTIONS))
+    def test_functions(self, name):
+        fn = getattr(vk, name)
+        signature, doc = FUNCTIONS[name]
+        assert fn.__text_signature__ == signature
+        assert str(inspect.signature(fn)) == signature
+        if name.startswith("py_") or name == "compute_order_id_from_order":
+            assert fn.__doc__.splitlines()[0] == doc
+        else:
+            assert fn.__doc__ == doc
+
+    @pytest.mark.parametrize("name,sig", [("Signer", "(keypair, signature_domain)"), ("Keypair", "(*args)")])
+    def test_classes(self, name, sig):
         assert str(inspect.signature(getattr(vk, name))) == sig
 
-    def test_py_prepare_transfer_when_present(self):
-        if not hasattr(vk, "py_prepare_transfer"):
-            pytest.skip("py_prepare_transfer is not registered in this build")
-        assert str(inspect.signature(vk.py_prepare_transfer)) == (
-            "(from_pubkey, to_pubkey, margin_amount, signature_domain, account, kind=None, signer=None, nonce=None)")
-
-    def test_docstrings(self):
-        assert vk.random_hash.__doc__ == "Generate a random hash (for client order IDs)"
-        assert vk.current_timestamp.__doc__ == "Get the current Unix timestamp in nanoseconds"
-        assert vk.validate_pubkey.__doc__ == "Validate a base58-encoded public key"
-        assert vk.validate_hash.__doc__ == "Validate a base58-encoded hash"
-        assert vk.compute_order_id.__doc__ == (
-            "Compute SHA256 hash from raw bytes.\n\n"
-            "This is a raw utility and does not apply VORN order-ID canonicalization.")
+    def test_order_id_docstring(self):
         doc = vk.compute_order_id_from_order.__doc__
-        assert doc.startswith("Compute order ID from an order JSON object without a private key.")
         assert "Supports:" in doc and '{"type": "order", ...}' in doc and '{"l": {...}}' in doc
         assert doc.endswith("Returns `None` for non-order actions (cancel/modify/cancel-all).")
 
 
 class TestBinding:
-    def test_missing(self):
-        with raises(TypeError, "validate_pubkey() missing 1 required positional argument: 's'"):
-            vk.validate_pubkey()
-        with raises(TypeError, "compute_order_id_from_order() missing 3 required positional arguments: "
-                               "'order', 'nonce', and 'account'"):
-            vk.compute_order_id_from_order()
-        with raises(TypeError, "compute_order_id_from_order() missing 2 required positional arguments: "
-                               "'nonce' and 'account'"):
-            vk.compute_order_id_from_order({})
+    """The binding messages, for positional, keyword and tuple-and-dict calls."""
 
-    def test_too_many(self):
-        with raises(TypeError, "validate_pubkey() takes 1 positional argument but 2 were given"):
-            vk.validate_pubkey("a", "b")
-        with raises(TypeError, "compute_order_id_from_order() takes 3 positional arguments but 4 were given"):
-            vk.compute_order_id_from_order({}, 1, "a", 4)
+    @pytest.mark.parametrize("call,text", [
+        (lambda: vk.validate_pubkey(), "validate_pubkey() missing 1 required positional argument: 's'"),
+        (lambda: vk.compute_order_id_from_order(),
+         "compute_order_id_from_order() missing 3 required positional arguments: 'order', 'nonce', and 'account'"),
+        (lambda: vk.compute_order_id_from_order({}),
+         "compute_order_id_from_order() missing 2 required positional arguments: 'nonce' and 'account'"),
+        (lambda: vk.validate_pubkey("a", "b"), "validate_pubkey() takes 1 positional argument but 2 were given"),
+        (lambda: vk.compute_order_id_from_order({}, 1, "a", 4),
+         "compute_order_id_from_order() takes 3 positional arguments but 4 were given"),
+        (lambda: vk.validate_pubkey(x="a"), "validate_pubkey() got an unexpected keyword argument 'x'"),
+        (lambda: vk.validate_pubkey("a", s="b"), "validate_pubkey() got multiple values for argument 's'"),
+        (lambda: vk.prepare_wallet_message({}), "prepare_wallet_message() missing 1 required positional argument: 'mode'"),
+        (lambda: vk.prepare_wallet_message({}, modes="raw"),
+         "prepare_wallet_message() got an unexpected keyword argument 'modes'"),
+        (lambda: vk.export_deposit_transaction("a", 1),
+         "export_deposit_transaction() missing 1 required positional argument: 'recent_blockhash'"),
+        (lambda: vk.build_deposit_instruction("a", 1, "b"),
+         "build_deposit_instruction() takes 2 positional arguments but 3 were given"),
+        (lambda: S.sign(), "Signer.sign() missing 1 required positional argument: 'order'"),
+        (lambda: S.sign({}, 1, 2), "Signer.sign() takes from 1 to 2 positional arguments but 3 were given"),
+        (lambda: S.sign({}, base_nonce=1), "Signer.sign() got an unexpected keyword argument 'base_nonce'"),
+        (lambda: S.sign({}, order={}), "Signer.sign() got multiple values for argument 'order'"),
+        (lambda: S.sign_transfer("a"),
+         "Signer.sign_transfer() missing 2 required positional arguments: 'to_pubkey' and 'margin_amount'"),
+        (lambda: S.sign_faucet(1, 2), "Signer.sign_faucet() takes from 0 to 1 positional arguments but 2 were given"),
+        (lambda: S.sign_bytes(b"", b""), "Signer.sign_bytes() takes 1 positional argument but 2 were given"),
+        (lambda: S.sign_order(), "Signer.sign_order() missing 1 required positional argument: 'orders'"),
+        (lambda: vk.Keypair.from_bytes(), "Keypair.from_bytes() missing 1 required positional argument: 'bytes'"),
+        (lambda: vk.Signer(KP), "Signer() missing 1 required positional argument: 'signature_domain'"),
+        (lambda: vk.Signer(KP, "mainnet", 1), "Signer() takes 2 positional arguments but 3 were given"),
+        (lambda: vk.Signer(KP, "mainnet", keypair=KP), "Signer() got multiple values for argument 'keypair'"),
+    ])
+    def test_messages(self, call, text):
+        with raises(TypeError, text):
+            call()
 
-    def test_keywords(self):
-        with raises(TypeError, "validate_pubkey() got an unexpected keyword argument 'x'"):
-            vk.validate_pubkey(x="a")
-        with raises(TypeError, "validate_pubkey() got multiple values for argument 's'"):
-            vk.validate_pubkey("a", s="b")
-        assert vk.validate_pubkey(s=b58encode(bytes(32))) is True
-
-    def test_keyword_order_does_not_matter(self):
+    def test_keywords_in_any_order(self):
         order = {"type": "order", "symbol": "BTC-USD", "is_buy": True, "price": 1, "size": 1}
         acct = b58encode(b"\x11" * 32)
         assert (vk.compute_order_id_from_order(account=acct, nonce=1, order=order)
                 == vk.compute_order_id_from_order(order, 1, acct))
+        assert vk.validate_pubkey(s=b58encode(bytes(32))) is True
+        assert vk.Signer(signature_domain="devnet", keypair=KP).pubkey == KP.pubkey
 
     def test_no_argument_functions(self):
         with pytest.raises(TypeError):

@@ -1,5 +1,5 @@
 """The Signer class itself: constructors, flags, raw signing, representation,
-docstrings and text signatures, and the binding messages of its methods."""
+docstrings and text signatures."""
 
 import inspect
 
@@ -107,11 +107,6 @@ class TestConstruction:
             vk.Signer(keypair.to_base58(), "mainnet")
         with pytest.raises(TypeError, match="argument 'signature_domain'"):
             vk.Signer(keypair, 1)
-        with raises(TypeError, "Signer() missing 1 required positional argument: 'signature_domain'"):
-            vk.Signer(keypair)
-        with raises(TypeError, "Signer() takes 2 positional arguments but 3 were given"):
-            vk.Signer(keypair, "mainnet", 1)
-        assert vk.Signer(signature_domain="devnet", keypair=keypair).pubkey == keypair.pubkey
         with pytest.raises(TypeError, match="argument 'keypair'"):
             vk.Signer.with_nonce_manager(None, "counter", "mainnet")
 
@@ -179,23 +174,6 @@ class TestSurface:
         assert doc.startswith("Sign a margin transfer between accounts.")
         assert '"internal" (default) or "external"' in doc
         assert vk.Signer.pubkey.__doc__ == "Get the signer's public key"
-
-    def test_binding_messages(self, signer):
-        with raises(TypeError, "Signer.sign() missing 1 required positional argument: 'order'"):
-            signer.sign()
-        with raises(TypeError, "Signer.sign() takes from 1 to 2 positional arguments but 3 were given"):
-            signer.sign({}, 1, 2)
-        with raises(TypeError, "Signer.sign() got an unexpected keyword argument 'base_nonce'"):
-            signer.sign({}, base_nonce=1)
-        with raises(TypeError, "Signer.sign() got multiple values for argument 'order'"):
-            signer.sign({}, order={})
-        with raises(TypeError, "Signer.sign_transfer() missing 2 required positional arguments: "
-                               "'to_pubkey' and 'margin_amount'"):
-            signer.sign_transfer("a")
-        with raises(TypeError, "Signer.sign_faucet() takes from 0 to 1 positional arguments but 2 were given"):
-            signer.sign_faucet(1, 2)
-        with raises(TypeError, "Signer.sign_bytes() takes 1 positional argument but 2 were given"):
-            signer.sign_bytes(b"", b"")
 
     def test_optional_arguments_accept_none(self, signer):
         assert signer.sign_create_sub_account("x", None, None)["actions"] == [{"createSubAccount": {"name": "x"}}]

@@ -4,26 +4,14 @@ Signer.sign_wallet_prepared."""
 
 import hashlib
 import inspect
-import re
 import struct
 
 import nacl.signing
 import pytest
 
+from conftest import LIMIT, SIGNED_KEYS, b58encode, raises
+from conftest import wallet_sign as sign_with
 from vorn_keychain import _native as vk
-
-B58_ALPHABET = "123456789ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz"
-
-
-def b58encode(data: bytes) -> str:
-    n = int.from_bytes(data, "big")
-    out = ""
-    while n:
-        n, r = divmod(n, 58)
-        out = B58_ALPHABET[r] + out
-    pad = len(data) - len(data.lstrip(b"\0"))
-    return "1" * pad + out
-
 
 SEED = bytes(range(100, 132))
 KEY = nacl.signing.SigningKey(SEED)
@@ -32,19 +20,14 @@ ACCOUNT = b58encode(PUBKEY)
 OTHER = b58encode(b"\x33" * 32)
 NONCE = 1700000000000000000
 WALLET_KEYS = ["prepared", "signature_mode", "message_bytes", "clear_sign_message"]
-
-LIMIT = {"type": "order", "symbol": "BTC-USD", "is_buy": True, "price": 100000, "size": 0.25}
+MODES = ["raw", "base58", "offchain"]
 
 MODE_ERROR = "signing failed: signature mode must be raw, base58 or offchain"
 DIFFERS = "signing failed: wallet message differs from selected encoding of the raw preparation"
 
 
-def raises(exc, text):
-    return pytest.raises(exc, match="^" + re.escape(text) + "$")
-
-
 def wallet_sign(message: bytes) -> str:
-    return b58encode(KEY.sign(message).signature)
+    return sign_with(KEY, message)
 
 
 def prepare(order=LIMIT, domain="mainnet", **kw):
@@ -151,19 +134,23 @@ class TestModes:
         with pytest.raises(TypeError):
             vk.prepare_wallet_message(p, 0)
 
-    def test_preparation_is_checked_first(self):
+    @pytest.mark.parametrize("mode", MODES)
+    def test_preparation_is_checked_first(self, mode):
         p = prepare()
-        for mode in ("raw", "base58", "offchain"):
-            with raises(ValueError, "signing failed: prepared account or nonce differs from raw signing bytes"):
-                vk.prepare_wallet_message(dict(p, account=OTHER), mode)
-            with raises(ValueError, "signing failed: prepared account or nonce differs from raw signing bytes"):
-                vk.prepare_wallet_message(dict(p, nonce=NONCE + 1), mode)
-            with raises(ValueError, "signing failed: prepared message has an invalid network domain"):
-                vk.prepare_wallet_message(dict(p, message_bytes=p["message_bytes"][:-1] + b"\x04"), mode)
-            with raises(ValueError, "signing failed: prepared message is missing its signing suffix"):
-                vk.prepare_wallet_message(dict(p, message_bytes=p["message_bytes"][:40]), mode)
-            with raises(ValueError, "orders array cannot be empty"):
-                vk.prepare_wallet_message(dict(p, actions=[]), mode)
+        for prepared, text in [
+            (dict(p, account=OTHER), "signing failed: prepared account or nonce differs from raw signing bytes"),
+            (dict(p, nonce=NONCE + 1), "signing failed: prepared account or nonce differs from raw signing bytes"),
+            (dict(p, message_bytes=p["message_bytes"][:-1] + b"\x04"),
+             "signing failed: prepared message has an invalid network domain"),
+            (dict(p, message_bytes=p["message_bytes"][:40]),
+             "signing failed: prepared message is missing its signing suffix"),
+            (dict(p, actions=[]), "orders array cannot be empty"),
+        ]:
+            with raises(ValueError, text):
+                vk.prepare_wallet_message(prepared, mode)
+
+    def test_prepared_dict_is_read_before_the_mode(self):
+        p = prepare()
         with raises(ValueError, "Missing 'nonce'"):
             vk.prepare_wallet_message({k: v for k, v in p.items() if k != "nonce"}, "RAW")
         with pytest.raises(TypeError):
@@ -173,13 +160,13 @@ class TestModes:
 # ---------------------------------------------------------------- finalisation
 
 class TestFinalizeWallet:
-    @pytest.mark.parametrize("mode", ["raw", "base58", "offchain"])
+    @pytest.mark.parametrize("mode", MODES)
     def test_round_trip(self, mode):
         p = prepare()
         w = vk.prepare_wallet_message(p, mode)
         sig = wallet_sign(w["message_bytes"])
         s = vk.finalize_wallet_message(w, sig)
-        assert list(s) == ["actions", "nonce", "account", "signer", "signature", "order_id"]
+        assert list(s) == SIGNED_KEYS + ["order_id"]
         assert s["signature"] == sig
         assert s["actions"] == p["actions"] and s["nonce"] == NONCE and s["order_id"] == p["order_id"]
         assert s == vk.finalize_wallet_message(wallet=w, signature=sig)
@@ -224,31 +211,29 @@ class TestFinalizeWallet:
 
 
 class TestWalletReader:
+    @staticmethod
+    def without(d, key):
+        return {k: v for k, v in d.items() if k != key}
+
     def test_errors_in_reading_order(self):
         w = vk.prepare_wallet_message(prepare(), "raw")
-        with pytest.raises(TypeError):
-            vk.finalize_wallet_message([w], "1")
-        with raises(ValueError, "Missing 'prepared'"):
-            vk.finalize_wallet_message({}, "1")
-        with raises(ValueError, "Missing 'prepared'"):
-            vk.finalize_wallet_message({"signature_mode": "raw"}, "1")
-        # Both keys are looked up before either value is checked.
-        with raises(ValueError, "Missing 'signature_mode'"):
-            vk.finalize_wallet_message({"prepared": 5}, "1")
-        with pytest.raises(TypeError):
-            vk.finalize_wallet_message({"prepared": 5, "signature_mode": "raw"}, "1")
-        with raises(ValueError, "Missing 'actions'"):
-            vk.finalize_wallet_message({"prepared": {}, "signature_mode": "RAW"}, "1")
-        with raises(ValueError, MODE_ERROR):
-            vk.finalize_wallet_message(dict(w, signature_mode="RAW"), "1")
-        with pytest.raises(TypeError):
-            vk.finalize_wallet_message(dict(w, signature_mode=None), "1")
-        with raises(ValueError, "Missing 'message_bytes'"):
-            vk.finalize_wallet_message({k: v for k, v in w.items() if k != "message_bytes"}, "1")
-        with raises(TypeError, "Can't extract `str` to `Vec`"):
-            vk.finalize_wallet_message(dict(w, message_bytes="abc"), "1")
-        with pytest.raises(TypeError):
-            vk.finalize_wallet_message(dict(w, clear_sign_message=b"text"), "1")
+        cases = [
+            ([w], (TypeError, None)),
+            ({}, (ValueError, "Missing 'prepared'")),
+            ({"signature_mode": "raw"}, (ValueError, "Missing 'prepared'")),
+            # Both keys are looked up before either value is checked.
+            ({"prepared": 5}, (ValueError, "Missing 'signature_mode'")),
+            ({"prepared": 5, "signature_mode": "raw"}, (TypeError, None)),
+            ({"prepared": {}, "signature_mode": "RAW"}, (ValueError, "Missing 'actions'")),
+            (dict(w, signature_mode="RAW"), (ValueError, MODE_ERROR)),
+            (dict(w, signature_mode=None), (TypeError, None)),
+            (self.without(w, "message_bytes"), (ValueError, "Missing 'message_bytes'")),
+            (dict(w, message_bytes="abc"), (TypeError, "Can't extract `str` to `Vec`")),
+            (dict(w, clear_sign_message=b"text"), (TypeError, None)),
+        ]
+        for wallet, (exc, text) in cases:
+            with raises(exc, text) if text else pytest.raises(exc):
+                vk.finalize_wallet_message(wallet, "1")
 
     def test_signature_checks_after_reading(self):
         w = vk.prepare_wallet_message(prepare(), "raw")
@@ -261,7 +246,7 @@ class TestWalletReader:
 # ---------------------------------------------------------------- Signer.sign_wallet_prepared
 
 class TestSignWalletPrepared:
-    @pytest.mark.parametrize("mode", ["raw", "base58", "offchain"])
+    @pytest.mark.parametrize("mode", MODES)
     def test_signs_the_wallet_bytes(self, mode):
         signer = vk.Signer(vk.Keypair(SEED), "mainnet")
         w = vk.prepare_wallet_message(prepare(), mode)
@@ -291,25 +276,8 @@ class TestSignWalletPrepared:
         with pytest.raises(TypeError):
             signer.sign_wallet_prepared(None)
 
-    def test_docstring_and_signature(self):
+    def test_docstring_and_unbound_signature(self):
         fn = vk.Signer.sign_wallet_prepared
         assert fn.__doc__.splitlines()[0] == "Sign a wallet mode with this signer's key and configured network."
         assert fn.__text_signature__ == "($self, wallet)"
         assert str(inspect.signature(fn)) == "(self, /, wallet)"
-        assert str(inspect.signature(vk.Signer(vk.Keypair(SEED), "mainnet").sign_wallet_prepared)) == "(wallet)"
-
-
-class TestIntrospection:
-    def test_wallet_functions_have_only_a_text_signature(self):
-        assert vk.prepare_wallet_message.__text_signature__ == "(prepared, mode)"
-        assert vk.finalize_wallet_message.__text_signature__ == "(wallet, signature)"
-        assert vk.prepare_wallet_message.__doc__ is None
-        assert vk.finalize_wallet_message.__doc__ is None
-        assert str(inspect.signature(vk.prepare_wallet_message)) == "(prepared, mode)"
-        assert str(inspect.signature(vk.finalize_wallet_message)) == "(wallet, signature)"
-
-    def test_binding_errors(self):
-        with pytest.raises(TypeError, match="missing 1 required positional argument: 'mode'"):
-            vk.prepare_wallet_message({})
-        with pytest.raises(TypeError, match="unexpected keyword argument 'modes'"):
-            vk.prepare_wallet_message({}, modes="raw")
