@@ -14,6 +14,7 @@ from conftest import (
     OID_BYTES,
     agent_wallet,
     approve_fee,
+    b58decode,
     b58encode,
     cancel_order,
     check_encodings,
@@ -74,7 +75,8 @@ class TestPrepareOrder:
                                                                ACCOUNT_KEY)
         assert len(p["message_bytes"]) == 91
         check_encodings(p)
-        assert p["order_id"] == LIMIT_ORDER_ID
+        assert p["order_id"] == LIMIT_ORDER_ID == vk.compute_order_id_from_order(LIMIT, NONCE, ACCOUNT)
+        assert b58decode(LIMIT_ORDER_ID).hex() == "d8eb3ab207e6091e944986d006bb049028a247b922148ab36c249b4b86c48c8f"
         assert p["actions"] == [LIMIT_JSON]
         assert list(p["actions"][0]["l"]) == ["b", "c", "i", "px", "r", "sz", "tif"]
         assert type(p["actions"][0]["l"]["px"]) is float
@@ -102,7 +104,9 @@ class TestPrepareOrder:
         assert p["actions"] == [{"m": {"b": False, "c": "ETH-USD", "i": False, "r": False, "sz": 1.5}}]
         p = prepare(CANCEL)
         assert list(p) == KEYS
-        assert p["message_bytes"] == message([cancel_order("BTC-USD", OID_BYTES)], NONCE, ACCOUNT_KEY)
+        assert p["message_bytes"] == message([cancel_order("BTC-USD", OID_BYTES)], NONCE, ACCOUNT_KEY) == (
+            bytes.fromhex("0100000000000000" "03000000" "0700000000000000" "4254432d555344") + OID_BYTES
+            + bytes.fromhex("00002a36fe9c9717") + ACCOUNT_KEY + b"\x01")
         assert len(p["message_bytes"]) == 100
 
     def test_on_fill_attachment(self):

@@ -5,6 +5,7 @@ import pytest
 
 from conftest import (
     NONCE,
+    SIGNED_KEYS,
     agent_wallet,
     approve_fee,
     b58decode,
@@ -25,6 +26,7 @@ from conftest import (
 )
 from vorn_keychain import _native as vk
 
+OUT_OF_RANGE = "out of range integral type conversion attempted"
 KEY_A = b"\x44" * 32
 KEY_B = b"\x55" * 32
 A = b58encode(KEY_A)
@@ -34,33 +36,57 @@ B = b58encode(KEY_B)
 def check(signer, tx, records, nonce=NONCE):
     account = b58decode(signer.pubkey)
     assert verifies(signer.pubkey, message(records, nonce, account), tx["signature"])
-    assert list(tx) == ["actions", "nonce", "account", "signer", "signature"]
+    assert list(tx) == SIGNED_KEYS
     assert tx["nonce"] == nonce and tx["account"] == signer.pubkey == tx["signer"]
 
 
+# Each operation: the call, its action JSON and its rebuilt record.
+OPERATIONS = {
+    **{f"agent_wallet_{d}": (lambda s, d=d: s.sign_agent_wallet(A, d, nonce=NONCE),
+                             [{"agentWalletCreation": {"a": A, "d": d}}], agent_wallet(KEY_A, d)) for d in (True, False)},
+    **{m: (lambda s, m=m: getattr(s, m)(A, 15, nonce=NONCE), [{"abc": {"fee": 15, "to": A}}], approve_fee(KEY_A, 15))
+       for m in ("sign_approve_builder_code", "sign_approve_commission_fee")},
+    **{m: (lambda s, m=m: getattr(s, m)(A, nonce=NONCE), [{"rbc": {"to": A}}], revoke_fee(KEY_A))
+       for m in ("sign_revoke_builder_code", "sign_revoke_commission_fee")},
+    "remove_sub_account": (lambda s: s.sign_remove_sub_account(A, nonce=NONCE),
+                           [{"removeSubAccount": {"toRemove": A}}], remove_sub_account(KEY_A)),
+    **{f"transfer_{kind}": (lambda s, kind=kind: s.sign_transfer(A, B, 12.5, kind=kind, nonce=NONCE),
+                            [{"transfer": {"from": A, "k": "external" if code else "internal", "marginAmount": 12.5,
+                                           "to": B}}], transfer(code, KEY_A, KEY_B, 12.5))
+       for kind, code in ((None, 0), ("internal", 0), ("external", 1))},
+    "transfer_by_keyword": (
+        lambda s: s.sign_transfer(nonce=NONCE, kind="external", margin_amount=1, to_pubkey=B, from_pubkey=A),
+        [{"transfer": {"from": A, "k": "external", "marginAmount": 1.0, "to": B}}], transfer(1, KEY_A, KEY_B, 1.0)),
+    "create_sub_account": (lambda s: s.sign_create_sub_account("alpha", 100, nonce=NONCE),
+                           [{"createSubAccount": {"marginAmount": 100.0, "name": "alpha"}}],
+                           create_sub_account("alpha", 100.0)),
+    "create_sub_account_plain": (lambda s: s.sign_create_sub_account("beta", nonce=NONCE),
+                                 [{"createSubAccount": {"name": "beta"}}], create_sub_account("beta")),
+    **{f"whitelist_faucet_{f}": (lambda s, f=f: s.sign_whitelist_faucet(A, f, nonce=NONCE),
+                                 [{"whitelistFaucet": {"target": A, "whitelist": f}}], whitelist_faucet(KEY_A, f))
+       for f in (True, False)},
+    "user_settings_empty": (lambda s: s.sign_user_settings([], nonce=NONCE), [{"updateUserSettings": {"m": {}}}],
+                            user_settings([])),
+    # Duplicates keep the later pair.
+    "user_settings_duplicates": (
+        lambda s: s.sign_user_settings((("ETH-USD", 5), ("BTC-USD", 10), ("ETH-USD", 3)), nonce=NONCE),
+        [{"updateUserSettings": {"m": {"BTC-USD": 10.0, "ETH-USD": 3.0}}}],
+        user_settings((("ETH-USD", 5), ("BTC-USD", 10), ("ETH-USD", 3)))),
+}
+
+
 class TestAccountOperations:
+    @pytest.mark.parametrize("name", list(OPERATIONS))
+    def test_operation(self, signer, name):
+        call, actions, record = OPERATIONS[name]
+        tx = call(signer)
+        assert tx["actions"] == actions
+        check(signer, tx, [record])
+
     def test_faucet(self, signer):
         tx = signer.sign_faucet(nonce=NONCE)
         assert tx["actions"] == [{"faucet": {"u": signer.pubkey}}]
         check(signer, tx, [faucet(b58decode(signer.pubkey))])
-
-    @pytest.mark.parametrize("delete", [True, False])
-    def test_agent_wallet(self, signer, delete):
-        tx = signer.sign_agent_wallet(A, delete, nonce=NONCE)
-        assert tx["actions"] == [{"agentWalletCreation": {"a": A, "d": delete}}]
-        check(signer, tx, [agent_wallet(KEY_A, delete)])
-
-    @pytest.mark.parametrize("method", ["sign_approve_builder_code", "sign_approve_commission_fee"])
-    def test_approve(self, signer, method):
-        tx = getattr(signer, method)(A, 15, nonce=NONCE)
-        assert tx["actions"] == [{"abc": {"fee": 15, "to": A}}]
-        check(signer, tx, [approve_fee(KEY_A, 15)])
-
-    @pytest.mark.parametrize("method", ["sign_revoke_builder_code", "sign_revoke_commission_fee"])
-    def test_revoke(self, signer, method):
-        tx = getattr(signer, method)(A, nonce=NONCE)
-        assert tx["actions"] == [{"rbc": {"to": A}}]
-        check(signer, tx, [revoke_fee(KEY_A)])
 
     def test_user_settings(self, signer):
         pairs = [("ETH-USD", 5), ("BTC-USD", 10.5)]
@@ -68,17 +94,6 @@ class TestAccountOperations:
         assert tx["actions"] == [{"updateUserSettings": {"m": {"BTC-USD": 10.5, "ETH-USD": 5.0}}}]
         assert list(tx["actions"][0]["updateUserSettings"]["m"]) == ["BTC-USD", "ETH-USD"]
         check(signer, tx, [user_settings(pairs)])
-
-    def test_user_settings_duplicates_keep_the_later_pair(self, signer):
-        pairs = (("ETH-USD", 5), ("BTC-USD", 10), ("ETH-USD", 3))
-        tx = signer.sign_user_settings(pairs, nonce=NONCE)
-        assert tx["actions"] == [{"updateUserSettings": {"m": {"BTC-USD": 10.0, "ETH-USD": 3.0}}}]
-        check(signer, tx, [user_settings(pairs)])
-
-    def test_user_settings_empty(self, signer):
-        tx = signer.sign_user_settings([], nonce=NONCE)
-        assert tx["actions"] == [{"updateUserSettings": {"m": {}}}]
-        check(signer, tx, [user_settings([])])
 
     def test_liquidator_config(self, signer):
         cfg = {
@@ -144,36 +159,6 @@ class TestAccountOperations:
         assert oracles[1]["px"] == float(2**63 + 2048) and isinstance(oracles[1]["px"], float)
         check(signer, tx, [pyth_oracle(entries)])
 
-    def test_remove_sub_account(self, signer):
-        tx = signer.sign_remove_sub_account(A, nonce=NONCE)
-        assert tx["actions"] == [{"removeSubAccount": {"toRemove": A}}]
-        check(signer, tx, [remove_sub_account(KEY_A)])
-
-    @pytest.mark.parametrize("kind,code", [(None, 0), ("internal", 0), ("external", 1)])
-    def test_transfer(self, signer, kind, code):
-        tx = signer.sign_transfer(A, B, 12.5, kind=kind, nonce=NONCE)
-        name = "external" if code else "internal"
-        assert tx["actions"] == [{"transfer": {"from": A, "k": name, "marginAmount": 12.5, "to": B}}]
-        check(signer, tx, [transfer(code, KEY_A, KEY_B, 12.5)])
-
-    def test_create_sub_account(self, signer):
-        tx = signer.sign_create_sub_account("alpha", 100, nonce=NONCE)
-        assert tx["actions"] == [{"createSubAccount": {"marginAmount": 100.0, "name": "alpha"}}]
-        check(signer, tx, [create_sub_account("alpha", 100.0)])
-        tx = signer.sign_create_sub_account("beta", nonce=NONCE)
-        assert tx["actions"] == [{"createSubAccount": {"name": "beta"}}]
-        check(signer, tx, [create_sub_account("beta")])
-
-    @pytest.mark.parametrize("flag", [True, False])
-    def test_whitelist_faucet(self, signer, flag):
-        tx = signer.sign_whitelist_faucet(A, flag, nonce=NONCE)
-        assert tx["actions"] == [{"whitelistFaucet": {"target": A, "whitelist": flag}}]
-        check(signer, tx, [whitelist_faucet(KEY_A, flag)])
-
-    def test_keyword_arguments(self, signer):
-        tx = signer.sign_transfer(nonce=NONCE, kind="external", margin_amount=1, to_pubkey=B, from_pubkey=A)
-        check(signer, tx, [transfer(1, KEY_A, KEY_B, 1.0)])
-
 
 class TestRefusals:
     @pytest.mark.parametrize("fee", [0, 16, 255])
@@ -183,84 +168,59 @@ class TestRefusals:
 
     @pytest.mark.parametrize("fee", [256, -1, 2**70])
     def test_approve_fee_overflow(self, signer, fee):
-        with raises(OverflowError, "out of range integral type conversion attempted"):
+        with raises(OverflowError, OUT_OF_RANGE):
             signer.sign_approve_commission_fee(A, fee)
 
-    def test_empty_oracle_lists(self, signer):
-        with raises(ValueError, "invalid order: oracle prices array cannot be empty"):
-            signer.sign_oracle_prices([])
-        with raises(ValueError, "invalid order: pyth oracle array cannot be empty"):
-            signer.sign_pyth_oracle(())
+    @pytest.mark.parametrize("call,error", [
+        (lambda s: s.sign_oracle_prices([]), (ValueError, "invalid order: oracle prices array cannot be empty")),
+        (lambda s: s.sign_pyth_oracle(()), (ValueError, "invalid order: pyth oracle array cannot be empty")),
+        (lambda s: s.sign_pyth_oracle([(1, 2, 3, 32768)]), (OverflowError, OUT_OF_RANGE)),
+        (lambda s: s.sign_pyth_oracle([(1, 2, 3, -32769)]), (OverflowError, OUT_OF_RANGE)),
+        # Tuple sequences: their shape first, then each member.
+        (lambda s: s.sign_user_settings("BTC-USD"), (TypeError, "Can't extract `str` to `Vec`")),
+        (lambda s: s.sign_user_settings([("BTC-USD", 1, 2)]),
+         (ValueError, "expected tuple of length 2, but got tuple of length 3")),
+        (lambda s: s.sign_oracle_prices([(1, "BTC-USD")]),
+         (ValueError, "expected tuple of length 3, but got tuple of length 2")),
+        (lambda s: s.sign_pyth_oracle([()]), (ValueError, "expected tuple of length 4, but got tuple of length 0")),
+        (lambda s: s.sign_user_settings([["BTC-USD", 1]]), (TypeError, None)),
+        (lambda s: s.sign_user_settings(5), (TypeError, None)),
+        (lambda s: s.sign_user_settings([(1, 2)]), (TypeError, None)),
+        (lambda s: s.sign_oracle_prices([("1", "BTC-USD", 1.0)]), (TypeError, None)),
+        (lambda s: s.sign_oracle_prices([(-1, "BTC-USD", 1.0)]), (OverflowError, None)),
+        (lambda s: s.sign_transfer(A, B, 1, kind="Internal"), (ValueError, "Invalid transfer kind: Internal")),
+        (lambda s: s.sign_transfer(A, B, 1, kind=""), (ValueError, "Invalid transfer kind: ")),
+        (lambda s: s.sign_transfer(A, B, 1, kind=1), (TypeError, "argument 'kind': 'int' object cannot be converted to 'str'")),
+        (lambda s: s.sign_update_liquidator_config([]),
+         (TypeError, "argument 'config': 'list' object cannot be converted to 'dict'")),
+        (lambda s: s.sign_update_liquidator_config({"instruments": ({"symbol": "A"},)}), (TypeError, None)),
+        (lambda s: s.sign_update_liquidator_config({"instruments": None}), (TypeError, None)),
+        (lambda s: s.sign_update_liquidator_config({"instruments": ["A"]}), (TypeError, None)),
+        (lambda s: s.sign_update_liquidator_config({"instruments": [{"symbol": "A"}, {"reserve": 1}]}),
+         (ValueError, "Missing 'symbol'")),
+        (lambda s: s.sign_update_liquidator_config({"instruments": [{"symbol": None}]}), (TypeError, None)),
+        # The nonce is converted before the configuration is parsed.
+        (lambda s: s.sign_update_liquidator_config("not a dict", nonce=-1), (OverflowError, None)),
+        # Every argument is converted before any key is decoded.
+        (lambda s: s.sign_agent_wallet("bad0", 1), (TypeError, "argument 'delete': 'int' object cannot be converted to 'bool'")),
+        (lambda s: s.sign_agent_wallet("bad0", True, nonce=-1), (OverflowError, None)),
+        (lambda s: s.sign_transfer("0", "0", "x"),
+         (TypeError, "argument 'margin_amount': 'str' object cannot be converted to 'float'")),
+        (lambda s: s.sign_whitelist_faucet("0", None),
+         (TypeError, "argument 'whitelist': 'NoneType' object cannot be converted to 'bool'")),
+        (lambda s: s.sign_agent_wallet("bad0", True),
+         (ValueError, "invalid base58: provided string contained invalid character '0' at byte 3")),
+        (lambda s: s.sign_transfer(A, b58encode(bytes(31)), 1), (ValueError, "invalid key length: expected 32, got 31")),
+        (lambda s: s.sign_remove_sub_account(""), (ValueError, "invalid key length: expected 32, got 0")),
+    ])
+    def test_argument_errors(self, signer, call, error):
+        exc, text = error
+        with raises(exc, text) if text else pytest.raises(exc):
+            call(signer)
 
-    def test_pyth_exponent_range(self, signer):
-        with raises(OverflowError, "out of range integral type conversion attempted"):
-            signer.sign_pyth_oracle([(1, 2, 3, 32768)])
-        with raises(OverflowError, "out of range integral type conversion attempted"):
-            signer.sign_pyth_oracle([(1, 2, 3, -32769)])
+    def test_pyth_exponent_lower_bound(self, signer):
         tx = signer.sign_pyth_oracle([(1, 2, 3, -32768)], nonce=1)
         assert tx["actions"][0]["o"]["oracles"][0]["e"] == -32768
-
-    def test_tuple_sequences(self, signer):
-        with raises(TypeError, "Can't extract `str` to `Vec`"):
-            signer.sign_user_settings("BTC-USD")
-        with raises(ValueError, "expected tuple of length 2, but got tuple of length 3"):
-            signer.sign_user_settings([("BTC-USD", 1, 2)])
-        with raises(ValueError, "expected tuple of length 3, but got tuple of length 2"):
-            signer.sign_oracle_prices([(1, "BTC-USD")])
-        with raises(ValueError, "expected tuple of length 4, but got tuple of length 0"):
-            signer.sign_pyth_oracle([()])
-        with pytest.raises(TypeError):
-            signer.sign_user_settings([["BTC-USD", 1]])
-        with pytest.raises(TypeError):
-            signer.sign_user_settings(5)
-        with pytest.raises(TypeError):
-            signer.sign_user_settings([(1, 2)])
-        with pytest.raises(TypeError):
-            signer.sign_oracle_prices([("1", "BTC-USD", 1.0)])
-        with pytest.raises(OverflowError):
-            signer.sign_oracle_prices([(-1, "BTC-USD", 1.0)])
-
-    def test_transfer_kind(self, signer):
-        with raises(ValueError, "Invalid transfer kind: Internal"):
-            signer.sign_transfer(A, B, 1, kind="Internal")
-        with raises(ValueError, "Invalid transfer kind: "):
-            signer.sign_transfer(A, B, 1, kind="")
-        with pytest.raises(TypeError, match="argument 'kind'"):
-            signer.sign_transfer(A, B, 1, kind=1)
-
-    def test_liquidator_config_shapes(self, signer):
-        with pytest.raises(TypeError, match="argument 'config'"):
-            signer.sign_update_liquidator_config([])
-        with pytest.raises(TypeError):
-            signer.sign_update_liquidator_config({"instruments": ({"symbol": "A"},)})
-        with pytest.raises(TypeError):
-            signer.sign_update_liquidator_config({"instruments": None})
-        with pytest.raises(TypeError):
-            signer.sign_update_liquidator_config({"instruments": ["A"]})
-        with raises(ValueError, "Missing 'symbol'"):
-            signer.sign_update_liquidator_config({"instruments": [{"symbol": "A"}, {"reserve": 1}]})
-        with pytest.raises(TypeError):
-            signer.sign_update_liquidator_config({"instruments": [{"symbol": None}]})
-
-    def test_liquidator_nonce_is_converted_before_the_config(self, signer):
-        with pytest.raises(OverflowError):
-            signer.sign_update_liquidator_config("not a dict", nonce=-1)
-
-    def test_conversions_before_keys_are_decoded(self, signer):
-        with pytest.raises(TypeError, match="argument 'delete'"):
-            signer.sign_agent_wallet("bad0", 1)
-        with pytest.raises(OverflowError):
-            signer.sign_agent_wallet("bad0", True, nonce=-1)
-        with pytest.raises(TypeError, match="argument 'margin_amount'"):
-            signer.sign_transfer("0", "0", "x")
-        with pytest.raises(TypeError, match="argument 'whitelist'"):
-            signer.sign_whitelist_faucet("0", None)
-        with raises(ValueError, "invalid base58: provided string contained invalid character '0' at byte 3"):
-            signer.sign_agent_wallet("bad0", True)
-        with raises(ValueError, "invalid key length: expected 32, got 31"):
-            signer.sign_transfer(A, b58encode(bytes(31)), 1)
-        with raises(ValueError, "invalid key length: expected 32, got 0"):
-            signer.sign_remove_sub_account("")
 
     def test_failed_inputs_consume_no_nonce(self, keypair):
         s = vk.Signer.with_nonce_manager(keypair, "counter", "mainnet")

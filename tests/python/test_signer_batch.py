@@ -1,14 +1,11 @@
 """Batches and groups (sign_all, sign_group, sign_order, sign_orders_batch)
 and the nonces a signer draws."""
 
-import hashlib
-
 import pytest
 
-from conftest import b58encode, cancel_order, limit_order, message, raises, u32, u64, verifies
+from conftest import CANCEL, OID_BYTES, SIGNED_KEYS, cancel_order, limit_order, message, raises, verifies
+from conftest import order_id as oid
 from vorn_keychain import _native as vk
-
-OID = b58encode(b"\xab" * 32)
 
 
 def order(i):
@@ -17,10 +14,6 @@ def order(i):
 
 def record(i):
     return limit_order("BTC-USD", i % 2 == 0, 100000 + i, 0.5)
-
-
-def oid(rec, account, nonce, seqno=0):
-    return b58encode(hashlib.sha256(u32(seqno) + rec + account + u64(nonce)).digest())
 
 
 @pytest.fixture
@@ -34,7 +27,7 @@ class TestSignAll:
         txs = signer.sign_all([order(i) for i in range(n)], base_nonce=1000)
         assert [t["nonce"] for t in txs] == list(range(1000, 1000 + n))
         for i, tx in enumerate(txs):
-            assert list(tx) == ["actions", "nonce", "account", "signer", "signature", "order_id"]
+            assert list(tx) == SIGNED_KEYS + ["order_id"]
             assert tx["actions"][0]["l"]["px"] == float(100000 + i)
             assert verifies(signer.pubkey, message([record(i)], 1000 + i, account), tx["signature"])
             assert tx["order_id"] == oid(record(i), account, 1000 + i)
@@ -68,7 +61,7 @@ class TestSignAll:
         signer.set_compute_batch_order_ids(True)
         for n in (3, 12):
             txs = signer.sign_all([order(i) for i in range(n)], base_nonce=1)
-            assert all(list(t) == ["actions", "nonce", "account", "signer", "signature"] for t in txs)
+            assert all(list(t) == SIGNED_KEYS for t in txs)
 
     @pytest.mark.parametrize("n", [5, 15])
     def test_a_failing_item_fails_the_batch(self, signer, n):
@@ -92,7 +85,7 @@ class TestSignAll:
 class TestGroups:
     def test_group_is_one_transaction(self, signer, account):
         tx = signer.sign_group([order(0), order(1), order(2)], nonce=9)
-        assert list(tx) == ["actions", "nonce", "account", "signer", "signature"]
+        assert list(tx) == SIGNED_KEYS
         assert [a["l"]["px"] for a in tx["actions"]] == [100000.0, 100001.0, 100002.0]
         assert verifies(signer.pubkey, message([record(0), record(1), record(2)], 9, account), tx["signature"])
 
@@ -102,10 +95,10 @@ class TestGroups:
         tx = signer.sign_group([order(0), order(1), order(2)], nonce=9)
         assert tx["order_ids"] == [oid(record(i), account, 9, seqno=i) for i in range(3)]
         assert "order_id" not in tx
-        cancel = {"type": "cancel", "symbol": "BTC-USD", "order_id": OID}
+        cancel = CANCEL
         tx = signer.sign_group([cancel, order(1), order(2)], nonce=9)
         assert tx["order_ids"] == [oid(record(1), account, 9, seqno=1), oid(record(2), account, 9, seqno=2)]
-        assert verifies(signer.pubkey, message([cancel_order("BTC-USD", b"\xab" * 32), record(1), record(2)], 9,
+        assert verifies(signer.pubkey, message([cancel_order("BTC-USD", OID_BYTES), record(1), record(2)], 9,
                                                account), tx["signature"])
         tx = signer.sign_group([cancel, cancel], nonce=9)
         assert "order_ids" not in tx
