@@ -9,71 +9,44 @@ import pytest
 from conftest import SEED, b58decode, b58encode, raises, verifies
 from vorn_keychain import _native as vk
 
-MEMBERS = [
-    "from_base58", "with_nonce_manager", "set_compute_order_id", "set_compute_batch_order_ids",
-    "computes_order_id", "computes_batch_order_ids", "sign_wallet_prepared", "sign_bytes", "sign_prepared",
-    "sign", "sign_all", "sign_group", "sign_faucet", "sign_agent_wallet", "sign_approve_commission_fee",
-    "sign_approve_builder_code", "sign_revoke_commission_fee", "sign_revoke_builder_code", "sign_user_settings",
-    "sign_update_liquidator_config", "sign_oracle_prices", "sign_pyth_oracle", "sign_remove_sub_account",
-    "sign_transfer", "sign_create_sub_account", "sign_whitelist_faucet", "sign_order", "sign_orders_batch",
-]
-
-SIGNATURES = {
-    "set_compute_order_id": "(enabled)",
-    "set_compute_batch_order_ids": "(enabled)",
-    "computes_order_id": "()",
-    "computes_batch_order_ids": "()",
-    "sign_wallet_prepared": "(wallet)",
-    "sign_bytes": "(message)",
-    "sign_prepared": "(prepared)",
-    "sign": "(order, nonce=None)",
-    "sign_all": "(orders, base_nonce=None)",
-    "sign_group": "(orders, nonce=None)",
-    "sign_faucet": "(nonce=None)",
-    "sign_agent_wallet": "(agent_pubkey, delete, nonce=None)",
-    "sign_approve_commission_fee": "(to_pubkey, fee, nonce=None)",
-    "sign_approve_builder_code": "(to_pubkey, fee, nonce=None)",
-    "sign_revoke_commission_fee": "(to_pubkey, nonce=None)",
-    "sign_revoke_builder_code": "(to_pubkey, nonce=None)",
-    "sign_user_settings": "(max_leverage, nonce=None)",
-    "sign_update_liquidator_config": "(config, nonce=None)",
-    "sign_oracle_prices": "(oracles, nonce=None)",
-    "sign_pyth_oracle": "(oracles, nonce=None)",
-    "sign_remove_sub_account": "(to_remove, nonce=None)",
-    "sign_transfer": "(from_pubkey, to_pubkey, margin_amount, kind=None, nonce=None)",
-    "sign_create_sub_account": "(name, margin_amount=None, nonce=None)",
-    "sign_whitelist_faucet": "(target_pubkey, whitelist, nonce=None)",
-    "sign_order": "(orders, nonce=None)",
-    "sign_orders_batch": "(batches, base_nonce=None)",
+# Every method in the class's order: its signature (bound, or for the two
+# static constructors unbound) and its docstring (None where a test of its
+# own checks a longer one).
+METHODS = {
+    "from_base58": ("(s, signature_domain)", "Create a signer from base58-encoded secret key"),
+    "with_nonce_manager": ("(keypair, strategy, signature_domain)", "Create a signer with nonce management"),
+    "set_compute_order_id": ("(enabled)", "Enable/disable single-order ID computation."),
+    "set_compute_batch_order_ids": (
+        "(enabled)", "Enable/disable batch order ID computation for multi-order transactions."),
+    "computes_order_id": ("()", "Whether single-order ID computation is enabled."),
+    "computes_batch_order_ids": ("()", "Whether batch order ID computation is enabled."),
+    "sign_wallet_prepared": ("(wallet)", None),
+    "sign_bytes": ("(message)", "Sign raw message bytes and return a base58 Ed25519 signature."),
+    "sign_prepared": ("(prepared)", None),
+    "sign": ("(order, nonce=None)", "Sign a single order/cancel/cancelAll"),
+    "sign_all": ("(orders, base_nonce=None)", "Sign multiple orders - each becomes its own transaction (parallel)"),
+    "sign_group": ("(orders, nonce=None)", "Sign multiple orders atomically in ONE transaction"),
+    "sign_faucet": ("(nonce=None)", "Sign a faucet request (testnet only)"),
+    "sign_agent_wallet": ("(agent_pubkey, delete, nonce=None)", "Sign agent wallet creation/deletion"),
+    "sign_approve_commission_fee": ("(to_pubkey, fee, nonce=None)", "Sign builder-code recipient approval (`abc`)"),
+    "sign_approve_builder_code": ("(to_pubkey, fee, nonce=None)", "Sign builder-code recipient approval (`abc`)"),
+    "sign_revoke_commission_fee": ("(to_pubkey, nonce=None)", "Sign builder-code recipient revocation (`rbc`)"),
+    "sign_revoke_builder_code": ("(to_pubkey, nonce=None)", "Sign builder-code recipient revocation (`rbc`)"),
+    "sign_user_settings": ("(max_leverage, nonce=None)", "Sign user settings update"),
+    "sign_update_liquidator_config": ("(config, nonce=None)", "Sign a liquidator config update (`liq`)"),
+    "sign_oracle_prices": ("(oracles, nonce=None)", "Sign one or more oracle price updates (`px`)"),
+    "sign_pyth_oracle": ("(oracles, nonce=None)", "Sign a batch Pyth oracle update (`o`)"),
+    "sign_remove_sub_account": ("(to_remove, nonce=None)", "Sign a sub-account removal"),
+    "sign_transfer": ("(from_pubkey, to_pubkey, margin_amount, kind=None, nonce=None)", None),
+    "sign_create_sub_account": (
+        "(name, margin_amount=None, nonce=None)", "Sign a sub-account creation (optional initial margin transfer)"),
+    "sign_whitelist_faucet": (
+        "(target_pubkey, whitelist, nonce=None)", "Sign whitelist/un-whitelist faucet access (`whitelistFaucet`)"),
+    "sign_order": (
+        "(orders, nonce=None)", "Deprecated: Use sign() for single, sign_all() for batch, sign_group() for atomic"),
+    "sign_orders_batch": ("(batches, base_nonce=None)", "Deprecated: Use sign_all() instead"),
 }
-
-DOCS = {
-    "from_base58": "Create a signer from base58-encoded secret key",
-    "with_nonce_manager": "Create a signer with nonce management",
-    "set_compute_order_id": "Enable/disable single-order ID computation.",
-    "set_compute_batch_order_ids": "Enable/disable batch order ID computation for multi-order transactions.",
-    "computes_order_id": "Whether single-order ID computation is enabled.",
-    "computes_batch_order_ids": "Whether batch order ID computation is enabled.",
-    "sign_bytes": "Sign raw message bytes and return a base58 Ed25519 signature.",
-    "sign": "Sign a single order/cancel/cancelAll",
-    "sign_all": "Sign multiple orders - each becomes its own transaction (parallel)",
-    "sign_group": "Sign multiple orders atomically in ONE transaction",
-    "sign_order": "Deprecated: Use sign() for single, sign_all() for batch, sign_group() for atomic",
-    "sign_orders_batch": "Deprecated: Use sign_all() instead",
-    "sign_faucet": "Sign a faucet request (testnet only)",
-    "sign_agent_wallet": "Sign agent wallet creation/deletion",
-    "sign_approve_builder_code": "Sign builder-code recipient approval (`abc`)",
-    "sign_approve_commission_fee": "Sign builder-code recipient approval (`abc`)",
-    "sign_revoke_builder_code": "Sign builder-code recipient revocation (`rbc`)",
-    "sign_revoke_commission_fee": "Sign builder-code recipient revocation (`rbc`)",
-    "sign_user_settings": "Sign user settings update",
-    "sign_update_liquidator_config": "Sign a liquidator config update (`liq`)",
-    "sign_oracle_prices": "Sign one or more oracle price updates (`px`)",
-    "sign_pyth_oracle": "Sign a batch Pyth oracle update (`o`)",
-    "sign_remove_sub_account": "Sign a sub-account removal",
-    "sign_create_sub_account": "Sign a sub-account creation (optional initial margin transfer)",
-    "sign_whitelist_faucet": "Sign whitelist/un-whitelist faucet access (`whitelistFaucet`)",
-}
+STATIC = ("from_base58", "with_nonce_manager")
 
 
 class TestConstruction:
@@ -152,22 +125,19 @@ class TestSurface:
 
     def test_member_order(self):
         names = [n for n in vk.Signer.__dict__ if not n.startswith("__")]
-        assert names[:len(MEMBERS)] == MEMBERS
-        assert names[len(MEMBERS):] == ["pubkey"]
-        assert len(MEMBERS) + 1 == 29
+        assert names == list(METHODS) + ["pubkey"]
+        assert len(names) == 29
 
-    @pytest.mark.parametrize("name", sorted(SIGNATURES))
-    def test_text_signatures(self, signer, name):
-        assert str(inspect.signature(getattr(signer, name))) == SIGNATURES[name]
-        assert getattr(vk.Signer, name).__text_signature__.startswith("($self")
-
-    def test_static_signatures(self):
-        assert str(inspect.signature(vk.Signer.from_base58)) == "(s, signature_domain)"
-        assert str(inspect.signature(vk.Signer.with_nonce_manager)) == "(keypair, strategy, signature_domain)"
-
-    @pytest.mark.parametrize("name", sorted(DOCS))
-    def test_docstrings(self, name):
-        assert getattr(vk.Signer, name).__doc__ == DOCS[name]
+    @pytest.mark.parametrize("name", list(METHODS))
+    def test_signatures_and_docstrings(self, signer, name):
+        signature, doc = METHODS[name]
+        if name in STATIC:
+            assert str(inspect.signature(getattr(vk.Signer, name))) == signature
+        else:
+            assert str(inspect.signature(getattr(signer, name))) == signature
+            assert getattr(vk.Signer, name).__text_signature__ == "($self" + (", " + signature[1:] if signature != "()" else ")")
+        if doc is not None:
+            assert getattr(vk.Signer, name).__doc__ == doc
 
     def test_transfer_docstring(self):
         doc = vk.Signer.sign_transfer.__doc__

@@ -194,58 +194,50 @@ def test_exported_transaction_matches_reference_compiler(deposit):
         assert raw == bytes(Transaction.new_unsigned(message))
 
 
-def test_exported_deposit_layout():
-    rng = random.Random(5)
+def by_key_bytes(keys):
+    return sorted(keys, key=lambda k: bytes(Pubkey.from_string(k)))
+
+
+@pytest.mark.parametrize("export,build,tag,readonly_unsigned,count", [
+    (vk.export_deposit_transaction, vk.build_deposit_instruction, 2, 4, 7),
+    (vk.export_withdraw_intent_transaction, vk.build_withdraw_intent_instruction, 4, 5, 6),
+])
+def test_exported_layout(export, build, tag, readonly_unsigned, count):
+    rng = random.Random(tag)
     owner, bh = wallet(rng), blockhash(rng)
-    b64 = vk.export_deposit_transaction(owner, 42, bh)
+    b64 = export(owner, 42, bh)
     raw = base64.b64decode(b64)
     assert raw[0] == 1 and raw[1:65] == bytes(64)
-    assert raw[65:68] == bytes([1, 0, 4]) and raw[68] == 7
+    assert raw[65:68] == bytes([1, 0, readonly_unsigned]) and raw[68] == count
     tx = decode_tx(b64)
     assert tx.signatures == [Signature.default()]
     msg = tx.message
     h = msg.header
-    assert (h.num_required_signatures, h.num_readonly_signed_accounts, h.num_readonly_unsigned_accounts) == (1, 0, 4)
-    ix = vk.build_deposit_instruction(owner, 42)
+    assert (h.num_required_signatures, h.num_readonly_signed_accounts,
+            h.num_readonly_unsigned_accounts) == (1, 0, readonly_unsigned)
+    ix = build(owner, 42)
     keys = [str(k) for k in msg.account_keys]
-    assert len(keys) == 7 and keys[0] == owner
+    assert len(keys) == count and keys[0] == owner
+    # The owner, then the writable accounts, then the read-only ones with the
+    # program, each group in key byte order.
     accounts = [a["pubkey"] for a in ix["accounts"]]
-    writable = sorted([accounts[1], accounts[4]], key=lambda k: bytes(Pubkey.from_string(k)))
-    readonly = sorted([accounts[2], accounts[3], accounts[5], ix["program_id"]], key=lambda k: bytes(Pubkey.from_string(k)))
+    writable = by_key_bytes([a["pubkey"] for a in ix["accounts"][1:] if a["is_writable"]])
+    readonly = by_key_bytes([a["pubkey"] for a in ix["accounts"][1:] if not a["is_writable"]] + [ix["program_id"]])
     assert keys[1:] == writable + readonly
     assert str(msg.recent_blockhash) == bh
     assert len(msg.instructions) == 1
     compiled = msg.instructions[0]
     assert keys[compiled.program_id_index] == ix["program_id"]
     assert [keys[i] for i in compiled.accounts] == accounts
-    assert compiled.data == b"\x02" + (42).to_bytes(8, "little")
+    assert compiled.data == bytes([tag]) + (42).to_bytes(8, "little")
     # The parsed message reports the same signer and writable flags.
-    for i, a in enumerate(ix["accounts"]):
+    for a in ix["accounts"]:
         k = keys.index(a["pubkey"])
         assert msg.is_signer(k) == a["is_signer"]
         signed_writable = h.num_required_signatures - h.num_readonly_signed_accounts
         unsigned_writable_end = len(keys) - h.num_readonly_unsigned_accounts
         writable_by_header = k < signed_writable or h.num_required_signatures <= k < unsigned_writable_end
         assert writable_by_header == a["is_writable"]
-
-
-def test_exported_withdraw_intent_layout():
-    rng = random.Random(6)
-    owner, bh = wallet(rng), blockhash(rng)
-    b64 = vk.export_withdraw_intent_transaction(owner, 9, bh)
-    raw = base64.b64decode(b64)
-    assert raw[0] == 1 and raw[1:65] == bytes(64)
-    assert raw[65:68] == bytes([1, 0, 5]) and raw[68] == 6
-    msg = decode_tx(b64).message
-    ix = vk.build_withdraw_intent_instruction(owner, 9)
-    keys = [str(k) for k in msg.account_keys]
-    accounts = [a["pubkey"] for a in ix["accounts"]]
-    assert keys[0] == owner
-    assert keys[1:] == sorted(accounts[1:] + [ix["program_id"]], key=lambda k: bytes(Pubkey.from_string(k)))
-    compiled = msg.instructions[0]
-    assert keys[compiled.program_id_index] == ix["program_id"]
-    assert [keys[i] for i in compiled.accounts] == accounts
-    assert compiled.data == bytes.fromhex("040900000000000000")
 
 
 def test_blockhash_length_bounds():
