@@ -39,35 +39,25 @@ class TestConstruction:
 
 
 class TestErrors:
-    def test_wrong_argument_types(self):
-        with raises(TypeError, "key must be a base58 string or bytes"):
-            vk.Keypair(None)
-        with raises(TypeError, "key must be a base58 string or bytes"):
-            vk.Keypair(bytearray(SEED))
-        with raises(TypeError, "expected at most one key"):
-            vk.Keypair("a", "b")
-        with pytest.raises(TypeError):
-            vk.Keypair(key=SEED)
-
-    def test_core_errors(self):
-        with raises(ValueError, "invalid key length: expected 64, got 48"):
-            vk.Keypair(bytes(48))
-        with raises(ValueError, "invalid key length: expected 64, got 0"):
-            vk.Keypair.from_bytes(b"")
-        other = vk.Keypair()
-        mismatched = SEED + b58decode(other.pubkey)
-        with raises(ValueError, "keypair public key does not match its secret key"):
-            vk.Keypair.from_bytes(mismatched)
-        with raises(ValueError, "invalid base58: provided string contained invalid character '0' at byte 3"):
-            vk.Keypair.from_base58("abc0def")
-        with raises(ValueError, "invalid base58: provided string contained invalid character 'l' at byte 0"):
-            vk.Keypair("l11")
-
-    def test_from_bytes_refuses_other_types(self):
-        with pytest.raises(TypeError, match="argument 'bytes'"):
-            vk.Keypair.from_bytes(bytearray(SEED))
-        with pytest.raises(TypeError, match="argument 's'"):
-            vk.Keypair.from_base58(b"abc")
+    @pytest.mark.parametrize("call,error", [
+        (lambda: vk.Keypair(None), (TypeError, "key must be a base58 string or bytes")),
+        (lambda: vk.Keypair(bytearray(SEED)), (TypeError, "key must be a base58 string or bytes")),
+        (lambda: vk.Keypair("a", "b"), (TypeError, "expected at most one key")),
+        (lambda: vk.Keypair(key=SEED), (TypeError, "Keypair() takes no keyword arguments")),
+        (lambda: vk.Keypair.from_bytes(bytearray(SEED)),
+         (TypeError, "argument 'bytes': 'bytearray' object cannot be converted to 'bytes'")),
+        (lambda: vk.Keypair.from_base58(b"abc"), (TypeError, "argument 's': 'bytes' object cannot be converted to 'str'")),
+        (lambda: vk.Keypair(bytes(48)), (ValueError, "invalid key length: expected 64, got 48")),
+        (lambda: vk.Keypair.from_bytes(b""), (ValueError, "invalid key length: expected 64, got 0")),
+        (lambda: vk.Keypair.from_bytes(SEED + b58decode(vk.Keypair().pubkey)),
+         (ValueError, "keypair public key does not match its secret key")),
+        (lambda: vk.Keypair.from_base58("abc0def"),
+         (ValueError, "invalid base58: provided string contained invalid character '0' at byte 3")),
+        (lambda: vk.Keypair("l11"), (ValueError, "invalid base58: provided string contained invalid character 'l' at byte 0")),
+    ])
+    def test_errors(self, call, error):
+        with raises(*error):
+            call()
 
 
 class TestSurface:

@@ -61,21 +61,15 @@ LIMIT_LINE = "Limit BTC-USD Buy px=100000.00000000 sz=0.25000000 tif=GTC ro=fals
 # ---------------------------------------------------------------- the three modes
 
 class TestModes:
-    def test_raw(self):
+    @pytest.mark.parametrize("mode", ["raw", "base58"])
+    def test_byte_modes(self, mode):
         p = prepare()
-        w = vk.prepare_wallet_message(p, "raw")
+        w = vk.prepare_wallet_message(p, mode=mode)
         assert list(w) == WALLET_KEYS
         assert w["prepared"] == p
-        assert w["signature_mode"] == "raw"
-        assert w["message_bytes"] == p["message_bytes"] and type(w["message_bytes"]) is bytes
-        assert w["clear_sign_message"] is None
-
-    def test_base58(self):
-        p = prepare()
-        w = vk.prepare_wallet_message(p, mode="base58")
-        assert list(w) == WALLET_KEYS
-        assert w["signature_mode"] == "base58"
-        assert w["message_bytes"] == b58encode(p["message_bytes"]).encode("ascii")
+        assert w["signature_mode"] == mode
+        expected = p["message_bytes"] if mode == "raw" else b58encode(p["message_bytes"]).encode("ascii")
+        assert w["message_bytes"] == expected and type(w["message_bytes"]) is bytes
         assert w["clear_sign_message"] is None
 
     def test_offchain_limit_order(self):
