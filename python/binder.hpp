@@ -9,11 +9,11 @@
 // Usage:
 //
 //   static const char* const kParams[] = {"order", "nonce"};
-//   static const FunctionSpec kSpec{"Signer.sign", kParams, 2, 1};
+//   static const CallSignature kSig{"Signer.sign", kParams, 2, 1};
 //
 //   PyObject* sign(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
 //       PyObject* a[2];
-//       if (!bind_args(kSpec, args, nargs, kwnames, a)) return nullptr;
+//       if (!bind_args(kSig, args, nargs, kwnames, a)) return nullptr;
 //       // a[0] is the order (never null), a[1] is null when omitted or None.
 //   }
 //
@@ -27,14 +27,14 @@
 //   "f() got multiple values for argument 'x'"
 //   "f() takes 2 positional arguments but 3 were given"
 //   "f() takes from 1 to 2 positional arguments but 3 were given"
-// where f is FunctionSpec::name ("Signer.sign" for methods).
+// where f is CallSignature::name ("Signer.sign" for methods).
 #pragma once
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
 namespace vorn::py {
 
-struct FunctionSpec {
+struct CallSignature {
     const char* name;             // shown in messages, e.g. "sign" or "Signer.sign"
     const char* const* params;    // parameter names in order
     Py_ssize_t nparams;           // at most kMaxParams
@@ -44,11 +44,11 @@ struct FunctionSpec {
 inline constexpr Py_ssize_t kMaxParams = 16;
 
 // Vectorcall form (METH_FASTCALL | METH_KEYWORDS). `out` has room for
-// spec.nparams entries. Returns false with a TypeError set on failure.
-bool bind_args(const FunctionSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+// sig.nparams entries. Returns false with a TypeError set on failure.
+bool bind_args(const CallSignature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                PyObject** out);
 
 // Tuple-and-dict form, for tp_new. Same rules and messages.
-bool bind_tuple_args(const FunctionSpec& spec, PyObject* args, PyObject* kwargs, PyObject** out);
+bool bind_tuple_args(const CallSignature& sig, PyObject* args, PyObject* kwargs, PyObject** out);
 
 }  // namespace vorn::py

@@ -8,7 +8,7 @@
 // parameters, in order:
 //
 //   constexpr const char* kAgentParams[] = {"agent_pubkey", "delete", "nonce"};
-//   constexpr FunctionSpec kSignAgent{"Signer.sign_agent_wallet", kAgentParams, 3, 2};
+//   constexpr CallSignature kSignAgent{"Signer.sign_agent_wallet", kAgentParams, 3, 2};
 //
 //   Outcome<SignedTransaction> sign_agent_wallet(Signer& s, Key agent, Flag del, Nonce nonce) {
 //       return s.sign_agent_wallet(agent.value, del.value, nonce.value);
@@ -46,7 +46,7 @@ inline constexpr int kFastCall = METH_FASTCALL | METH_KEYWORDS;
 namespace detail {
 
 template <class... C, size_t... I>
-bool convert_arguments(const FunctionSpec& spec, PyObject* const* a, std::tuple<C...>& args,
+bool convert_arguments(const CallSignature& sig, PyObject* const* a, std::tuple<C...>& args,
                        std::index_sequence<I...>) {
     auto first = [](auto& c) {
         if constexpr (requires { c.decode_first(); }) {
@@ -55,7 +55,7 @@ bool convert_arguments(const FunctionSpec& spec, PyObject* const* a, std::tuple<
             return true;
         }
     };
-    return (std::get<I>(args).read(a[I], spec.params[I]) && ...) && (first(std::get<I>(args)) && ...) &&
+    return (std::get<I>(args).read(a[I], sig.params[I]) && ...) && (first(std::get<I>(args)) && ...) &&
            (decode_step(std::get<I>(args)) && ...);
 }
 
@@ -112,25 +112,25 @@ constexpr Py_ssize_t count_required(std::index_sequence<I...>) {
     return (Py_ssize_t{0} + ... + (is_optional<std::tuple_element_t<I, Args>>() ? 0 : 1));
 }
 
-template <const FunctionSpec& Spec, auto Body>
+template <const CallSignature& Sig, auto Body>
 PyObject* call(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     using Traits = BodyTraits<decltype(Body)>;
     using Args = typename Traits::Args;
     constexpr size_t n = std::tuple_size_v<Args>;
-    static_assert(Spec.nparams == static_cast<Py_ssize_t>(n), "one converter per parameter");
-    static_assert(Spec.nrequired == count_required<Args>(std::make_index_sequence<n>{}),
+    static_assert(Sig.nparams == static_cast<Py_ssize_t>(n), "one converter per parameter");
+    static_assert(Sig.nrequired == count_required<Args>(std::make_index_sequence<n>{}),
                   "the optional parameters are those with optional converters");
     return call_guarded([&]() -> PyObject* {
         PyObject* a[kMaxParams];
-        if (!bind_args(Spec, args, nargs, kwnames, a)) return nullptr;
+        if (!bind_args(Sig, args, nargs, kwnames, a)) return nullptr;
         Args converted;
         if constexpr (requires { typename Traits::Borrow; }) {
             typename Traits::Borrow borrow(self);
             if (!borrow.ok()) return nullptr;
-            if (!convert_arguments(Spec, a, converted, std::make_index_sequence<n>{})) return nullptr;
+            if (!convert_arguments(Sig, a, converted, std::make_index_sequence<n>{})) return nullptr;
             return Traits::template run<Body>(borrow, converted);
         } else {
-            if (!convert_arguments(Spec, a, converted, std::make_index_sequence<n>{})) return nullptr;
+            if (!convert_arguments(Sig, a, converted, std::make_index_sequence<n>{})) return nullptr;
             return Traits::template run<Body>(self, converted);
         }
     });
@@ -140,9 +140,9 @@ PyObject* call(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject
 
 // The METH_FASTCALL | METH_KEYWORDS entry point of a body, typed for a
 // PyMethodDef.
-template <const FunctionSpec& Spec, auto Body>
+template <const CallSignature& Sig, auto Body>
 PyCFunction fastcall() {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&detail::call<Spec, Body>));
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&detail::call<Sig, Body>));
 }
 
 }  // namespace vorn::py

@@ -31,14 +31,14 @@ PyObject* py_current_timestamp(PyObject*, PyObject*) {
 }
 
 constexpr const char* kTextParams[] = {"s"};
-constexpr FunctionSpec kValidatePubkey{"validate_pubkey", kTextParams, 1, 1};
-constexpr FunctionSpec kValidateHash{"validate_hash", kTextParams, 1, 1};
+constexpr CallSignature kValidatePubkey{"validate_pubkey", kTextParams, 1, 1};
+constexpr CallSignature kValidateHash{"validate_hash", kTextParams, 1, 1};
 
 bool validate_pubkey(Text s) { return vorn::validate_pubkey(s.value); }
 bool validate_hash(Text s) { return vorn::validate_hash(s.value); }
 
 constexpr const char* kRawParams[] = {"wincode_bytes"};
-constexpr FunctionSpec kComputeOrderId{"compute_order_id", kRawParams, 1, 1};
+constexpr CallSignature kComputeOrderId{"compute_order_id", kRawParams, 1, 1};
 
 std::string compute_order_id(Bytes raw) {
     return vorn::compute_order_id(reinterpret_cast<const uint8_t*>(raw.value.data()), raw.value.size()).to_base58();
@@ -52,7 +52,7 @@ struct AnyOrder {
 };
 
 constexpr const char* kFromOrderParams[] = {"order", "nonce", "account"};
-constexpr FunctionSpec kFromOrder{"compute_order_id_from_order", kFromOrderParams, 3, 3};
+constexpr CallSignature kFromOrder{"compute_order_id_from_order", kFromOrderParams, 3, 3};
 
 PyObject* compute_order_id_from_order(Late<AnyOrder> order, U64 nonce, Key account) {
     std::vector<uint8_t> scratch;

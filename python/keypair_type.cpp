@@ -78,12 +78,12 @@ void keypair_dealloc(PyObject* self) {
 }
 
 constexpr const char* kFromBase58Params[] = {"s"};
-constexpr FunctionSpec kFromBase58{"Keypair.from_base58", kFromBase58Params, 1, 1};
+constexpr CallSignature kFromBase58{"Keypair.from_base58", kFromBase58Params, 1, 1};
 
 PyObject* keypair_from_base58(Text text) { return from_text(g_keypair_type, text.value); }
 
 constexpr const char* kFromBytesParams[] = {"bytes"};
-constexpr FunctionSpec kFromBytes{"Keypair.from_bytes", kFromBytesParams, 1, 1};
+constexpr CallSignature kFromBytes{"Keypair.from_bytes", kFromBytesParams, 1, 1};
 
 PyObject* keypair_from_bytes(Bytes raw) { return from_raw(g_keypair_type, raw.value); }
 
@@ -149,7 +149,7 @@ PyType_Slot kKeypairSlots[] = {
     {0, nullptr},
 };
 
-PyType_Spec kKeypairSpec = {
+PyType_Spec kKeypairTypeDef = {
     "vorn_keychain._native.Keypair",
     sizeof(KeypairObject),
     0,
@@ -161,7 +161,7 @@ PyType_Spec kKeypairSpec = {
 
 PyObject* create_keypair_type() {
     if (g_keypair_type == nullptr) {
-        PyObject* type = PyType_FromSpec(&kKeypairSpec);
+        PyObject* type = PyType_FromSpec(&kKeypairTypeDef);
         if (type == nullptr) {
             PyErr_Print();
             return raise_fault_text("failed to create type object for Keypair");

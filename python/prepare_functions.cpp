@@ -238,7 +238,7 @@ PyObject* prepare(const Action& action, const Network& domain, const Account& ac
 // ---------------------------------------------------------------- orders
 
 constexpr const char* kOrderParams[] = {"order", "signature_domain", "account", "signer", "nonce"};
-constexpr FunctionSpec kPrepareOrder{"py_prepare_order", kOrderParams, 5, 3};
+constexpr CallSignature kPrepareOrder{"py_prepare_order", kOrderParams, 5, 3};
 
 PyObject* prepare_order(Late<OrderWithOnFill> order, Network domain, Account account, SignerKey signer,
                         Nonce nonce) {
@@ -248,7 +248,7 @@ PyObject* prepare_order(Late<OrderWithOnFill> order, Network domain, Account acc
 }
 
 constexpr const char* kAllOrdersParams[] = {"orders", "signature_domain", "account", "signer", "base_nonce"};
-constexpr FunctionSpec kPrepareAllOrders{"py_prepare_all_orders", kAllOrdersParams, 5, 3};
+constexpr CallSignature kPrepareAllOrders{"py_prepare_all_orders", kAllOrdersParams, 5, 3};
 
 // Every order is converted here, on the calling thread, before any work goes
 // to the pool.
@@ -260,7 +260,7 @@ PyObject* prepare_all(Late<OrderList> orders, Network domain, Account account, S
 }
 
 constexpr const char* kGroupParams[] = {"orders", "signature_domain", "account", "signer", "nonce"};
-constexpr FunctionSpec kPrepareOrderGroup{"py_prepare_order_group", kGroupParams, 5, 3};
+constexpr CallSignature kPrepareOrderGroup{"py_prepare_order_group", kGroupParams, 5, 3};
 
 PyObject* prepare_group(Late<OrderList> orders, Network domain, Account account, SignerKey signer, Nonce nonce) {
     return prepare(Action(Orders{.items = std::move(orders.value)}), domain, account, signer, nonce);
@@ -269,7 +269,7 @@ PyObject* prepare_group(Late<OrderList> orders, Network domain, Account account,
 // ---------------------------------------------------------------- account operations
 
 constexpr const char* kAgentParams[] = {"agent_pubkey", "delete", "signature_domain", "account", "signer", "nonce"};
-constexpr FunctionSpec kPrepareAgentWallet{"py_prepare_agent_wallet_auth", kAgentParams, 6, 4};
+constexpr CallSignature kPrepareAgentWallet{"py_prepare_agent_wallet_auth", kAgentParams, 6, 4};
 
 PyObject* prepare_agent_wallet(Key agent, Flag delete_agent, Network domain, Account account, SignerKey signer,
                                Nonce nonce) {
@@ -278,8 +278,8 @@ PyObject* prepare_agent_wallet(Key agent, Flag delete_agent, Network domain, Acc
 }
 
 constexpr const char* kApproveParams[] = {"to_pubkey", "fee", "signature_domain", "account", "signer", "nonce"};
-constexpr FunctionSpec kPrepareApproveBuilderCode{"py_prepare_approve_builder_code", kApproveParams, 6, 4};
-constexpr FunctionSpec kPrepareApproveCommissionFee{"py_prepare_approve_commission_fee", kApproveParams, 6, 4};
+constexpr CallSignature kPrepareApproveBuilderCode{"py_prepare_approve_builder_code", kApproveParams, 6, 4};
+constexpr CallSignature kPrepareApproveCommissionFee{"py_prepare_approve_commission_fee", kApproveParams, 6, 4};
 
 // The builder-code fee must lie in 1..=15; refused before any nonce is drawn.
 PyObject* prepare_approve(Key to, U8 fee, Network domain, Account account, SignerKey signer, Nonce nonce) {
@@ -290,15 +290,15 @@ PyObject* prepare_approve(Key to, U8 fee, Network domain, Account account, Signe
 }
 
 constexpr const char* kRevokeParams[] = {"to_pubkey", "signature_domain", "account", "signer", "nonce"};
-constexpr FunctionSpec kPrepareRevokeBuilderCode{"py_prepare_revoke_builder_code", kRevokeParams, 5, 3};
-constexpr FunctionSpec kPrepareRevokeCommissionFee{"py_prepare_revoke_commission_fee", kRevokeParams, 5, 3};
+constexpr CallSignature kPrepareRevokeBuilderCode{"py_prepare_revoke_builder_code", kRevokeParams, 5, 3};
+constexpr CallSignature kPrepareRevokeCommissionFee{"py_prepare_revoke_commission_fee", kRevokeParams, 5, 3};
 
 PyObject* prepare_revoke(Late<Key> to, Network domain, Account account, SignerKey signer, Nonce nonce) {
     return prepare(Action(RevokeCommissionFee{.to = to.value}), domain, account, signer, nonce);
 }
 
 constexpr const char* kConfigParams[] = {"config", "signature_domain", "account", "signer", "nonce"};
-constexpr FunctionSpec kPrepareLiquidatorConfig{"py_prepare_update_liquidator_config", kConfigParams, 5, 3};
+constexpr CallSignature kPrepareLiquidatorConfig{"py_prepare_update_liquidator_config", kConfigParams, 5, 3};
 
 PyObject* prepare_liquidator_config(Late<Config> config, Network domain, Account account, SignerKey signer,
                                     Nonce nonce) {
@@ -306,7 +306,7 @@ PyObject* prepare_liquidator_config(Late<Config> config, Network domain, Account
 }
 
 constexpr const char* kFaucetParams[] = {"signature_domain", "account", "signer", "nonce"};
-constexpr FunctionSpec kPrepareFaucet{"py_prepare_faucet_request", kFaucetParams, 4, 2};
+constexpr CallSignature kPrepareFaucet{"py_prepare_faucet_request", kFaucetParams, 4, 2};
 
 // The faucet pays the account itself, without an amount.
 PyObject* prepare_faucet(Network domain, Account account, SignerKey signer, Nonce nonce) {
@@ -314,7 +314,7 @@ PyObject* prepare_faucet(Network domain, Account account, SignerKey signer, Nonc
 }
 
 constexpr const char* kCreateSubParams[] = {"name", "signature_domain", "account", "margin_amount", "signer", "nonce"};
-constexpr FunctionSpec kPrepareCreateSubAccount{"py_prepare_create_sub_account", kCreateSubParams, 6, 3};
+constexpr CallSignature kPrepareCreateSubAccount{"py_prepare_create_sub_account", kCreateSubParams, 6, 3};
 
 PyObject* prepare_create_sub_account(String name, Network domain, Account account, OptionalF64 margin,
                                      SignerKey signer, Nonce nonce) {
@@ -323,7 +323,7 @@ PyObject* prepare_create_sub_account(String name, Network domain, Account accoun
 }
 
 constexpr const char* kRemoveSubParams[] = {"to_remove", "signature_domain", "account", "signer", "nonce"};
-constexpr FunctionSpec kPrepareRemoveSubAccount{"py_prepare_remove_sub_account", kRemoveSubParams, 5, 3};
+constexpr CallSignature kPrepareRemoveSubAccount{"py_prepare_remove_sub_account", kRemoveSubParams, 5, 3};
 
 PyObject* prepare_remove_sub_account(Late<Key> to_remove, Network domain, Account account, SignerKey signer,
                                      Nonce nonce) {
@@ -332,7 +332,7 @@ PyObject* prepare_remove_sub_account(Late<Key> to_remove, Network domain, Accoun
 
 constexpr const char* kTransferParams[] = {"from_pubkey", "to_pubkey", "margin_amount", "signature_domain",
                                            "account",     "kind",      "signer",        "nonce"};
-constexpr FunctionSpec kPrepareTransfer{"py_prepare_transfer", kTransferParams, 8, 5};
+constexpr CallSignature kPrepareTransfer{"py_prepare_transfer", kTransferParams, 8, 5};
 
 PyObject* prepare_transfer_fn(Key from, Key to, F64 amount, Network domain, Account account, CheckedKind kind,
                               SignerKey signer, Nonce nonce) {

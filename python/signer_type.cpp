@@ -111,7 +111,7 @@ using PythEntries = Tuples<4, PythEntry, pyth_entry>;
 // ---- construction ----
 
 constexpr const char* kNewParams[] = {"keypair", "signature_domain"};
-constexpr FunctionSpec kNew{"Signer", kNewParams, 2, 2};
+constexpr CallSignature kNew{"Signer", kNewParams, 2, 2};
 
 PyObject* signer_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return call_guarded([&]() -> PyObject* {
@@ -125,14 +125,14 @@ PyObject* signer_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 }
 
 constexpr const char* kFromBase58Params[] = {"s", "signature_domain"};
-constexpr FunctionSpec kFromBase58{"Signer.from_base58", kFromBase58Params, 2, 2};
+constexpr CallSignature kFromBase58{"Signer.from_base58", kFromBase58Params, 2, 2};
 
 PyObject* from_base58(Text secret, Text domain) {
     return wrap(g_signer_type, Signer::from_base58(secret.value, domain.value));
 }
 
 constexpr const char* kWithNonceParams[] = {"keypair", "strategy", "signature_domain"};
-constexpr FunctionSpec kWithNonce{"Signer.with_nonce_manager", kWithNonceParams, 3, 3};
+constexpr CallSignature kWithNonce{"Signer.with_nonce_manager", kWithNonceParams, 3, 3};
 
 PyObject* with_nonce_manager(KeypairRef kp, Text strategy_name, Text domain) {
     std::optional<NonceStrategy> strategy = nonce_strategy_from_name(strategy_name.value);
@@ -177,14 +177,14 @@ PyObject* signer_computes_batch_order_ids(PyObject* self, PyObject*) {
 }
 
 constexpr const char* kEnabledParams[] = {"enabled"};
-constexpr FunctionSpec kSetComputeOrderId{"Signer.set_compute_order_id", kEnabledParams, 1, 1};
-constexpr FunctionSpec kSetComputeBatch{"Signer.set_compute_batch_order_ids", kEnabledParams, 1, 1};
+constexpr CallSignature kSetComputeOrderId{"Signer.set_compute_order_id", kEnabledParams, 1, 1};
+constexpr CallSignature kSetComputeBatch{"Signer.set_compute_batch_order_ids", kEnabledParams, 1, 1};
 
 void set_compute_order_id(Signer& s, Flag enabled) { s.set_compute_order_id(enabled.value); }
 void set_compute_batch_order_ids(Signer& s, Flag enabled) { s.set_compute_batch_order_ids(enabled.value); }
 
 constexpr const char* kSignBytesParams[] = {"message"};
-constexpr FunctionSpec kSignBytes{"Signer.sign_bytes", kSignBytesParams, 1, 1};
+constexpr CallSignature kSignBytes{"Signer.sign_bytes", kSignBytesParams, 1, 1};
 
 std::string sign_bytes(const Signer& s, Bytes message) {
     return s.sign_bytes(reinterpret_cast<const uint8_t*>(message.value.data()), message.value.size());
@@ -193,13 +193,13 @@ std::string sign_bytes(const Signer& s, Bytes message) {
 // ---- order signing ----
 
 constexpr const char* kOrderNonceParams[] = {"order", "nonce"};
-constexpr FunctionSpec kSign{"Signer.sign", kOrderNonceParams, 2, 1};
+constexpr CallSignature kSign{"Signer.sign", kOrderNonceParams, 2, 1};
 
 Signed sign(Signer& s, Order order, Nonce nonce) { return s.sign(std::move(order.value), nonce.value); }
 
 constexpr const char* kOrdersNonceParams[] = {"orders", "nonce"};
-constexpr FunctionSpec kSignGroup{"Signer.sign_group", kOrdersNonceParams, 2, 1};
-constexpr FunctionSpec kSignOrder{"Signer.sign_order", kOrdersNonceParams, 2, 1};
+constexpr CallSignature kSignGroup{"Signer.sign_group", kOrdersNonceParams, 2, 1};
+constexpr CallSignature kSignOrder{"Signer.sign_order", kOrdersNonceParams, 2, 1};
 
 Signed sign_group(Signer& s, OrderList orders, Nonce nonce) {
     return s.sign_group(std::move(orders.value), nonce.value);
@@ -210,14 +210,14 @@ Signed sign_group(Signer& s, OrderList orders, Nonce nonce) {
 // results are converted after it has finished. The interpreter lock stays
 // held throughout.
 constexpr const char* kOrdersBaseParams[] = {"orders", "base_nonce"};
-constexpr FunctionSpec kSignAll{"Signer.sign_all", kOrdersBaseParams, 2, 1};
+constexpr CallSignature kSignAll{"Signer.sign_all", kOrdersBaseParams, 2, 1};
 
 SignedList sign_all(const Signer& s, OrderList orders, Nonce base) {
     return s.sign_all(std::move(orders.value), base.value);
 }
 
 constexpr const char* kBatchesParams[] = {"batches", "base_nonce"};
-constexpr FunctionSpec kSignOrdersBatch{"Signer.sign_orders_batch", kBatchesParams, 2, 1};
+constexpr CallSignature kSignOrdersBatch{"Signer.sign_orders_batch", kBatchesParams, 2, 1};
 
 SignedList sign_orders_batch(const Signer& s, Batches batches, Nonce base) {
     return s.sign_orders_batch(std::move(batches.value), base.value);
@@ -226,33 +226,33 @@ SignedList sign_orders_batch(const Signer& s, Batches batches, Nonce base) {
 // ---- account operations ----
 
 constexpr const char* kNonceParams[] = {"nonce"};
-constexpr FunctionSpec kSignFaucet{"Signer.sign_faucet", kNonceParams, 1, 0};
+constexpr CallSignature kSignFaucet{"Signer.sign_faucet", kNonceParams, 1, 0};
 
 Signed sign_faucet(Signer& s, Nonce nonce) { return s.sign_faucet(nonce.value); }
 
 constexpr const char* kAgentParams[] = {"agent_pubkey", "delete", "nonce"};
-constexpr FunctionSpec kSignAgent{"Signer.sign_agent_wallet", kAgentParams, 3, 2};
+constexpr CallSignature kSignAgent{"Signer.sign_agent_wallet", kAgentParams, 3, 2};
 
 Signed sign_agent_wallet(Signer& s, Key agent, Flag del, Nonce nonce) {
     return s.sign_agent_wallet(agent.value, del.value, nonce.value);
 }
 
 constexpr const char* kApproveParams[] = {"to_pubkey", "fee", "nonce"};
-constexpr FunctionSpec kApproveCommission{"Signer.sign_approve_commission_fee", kApproveParams, 3, 2};
-constexpr FunctionSpec kApproveBuilder{"Signer.sign_approve_builder_code", kApproveParams, 3, 2};
+constexpr CallSignature kApproveCommission{"Signer.sign_approve_commission_fee", kApproveParams, 3, 2};
+constexpr CallSignature kApproveBuilder{"Signer.sign_approve_builder_code", kApproveParams, 3, 2};
 
 Signed sign_approve(Signer& s, Key to, U8 fee, Nonce nonce) {
     return s.sign_approve_commission_fee(to.value, fee.value, nonce.value);
 }
 
 constexpr const char* kRevokeParams[] = {"to_pubkey", "nonce"};
-constexpr FunctionSpec kRevokeCommission{"Signer.sign_revoke_commission_fee", kRevokeParams, 2, 1};
-constexpr FunctionSpec kRevokeBuilder{"Signer.sign_revoke_builder_code", kRevokeParams, 2, 1};
+constexpr CallSignature kRevokeCommission{"Signer.sign_revoke_commission_fee", kRevokeParams, 2, 1};
+constexpr CallSignature kRevokeBuilder{"Signer.sign_revoke_builder_code", kRevokeParams, 2, 1};
 
 Signed sign_revoke(Signer& s, Key to, Nonce nonce) { return s.sign_revoke_commission_fee(to.value, nonce.value); }
 
 constexpr const char* kUserSettingsParams[] = {"max_leverage", "nonce"};
-constexpr FunctionSpec kUserSettings{"Signer.sign_user_settings", kUserSettingsParams, 2, 1};
+constexpr CallSignature kUserSettings{"Signer.sign_user_settings", kUserSettingsParams, 2, 1};
 
 Signed sign_user_settings(Signer& s, Leverage leverage, Nonce nonce) {
     return s.sign_user_settings(std::move(leverage.value), nonce.value);
@@ -260,15 +260,15 @@ Signed sign_user_settings(Signer& s, Leverage leverage, Nonce nonce) {
 
 // The nonce is converted before the configuration is parsed.
 constexpr const char* kConfigParams[] = {"config", "nonce"};
-constexpr FunctionSpec kLiquidator{"Signer.sign_update_liquidator_config", kConfigParams, 2, 1};
+constexpr CallSignature kLiquidator{"Signer.sign_update_liquidator_config", kConfigParams, 2, 1};
 
 Signed sign_update_liquidator_config(Signer& s, Late<Config> config, Nonce nonce) {
     return s.sign_update_liquidator_config(std::move(config.value), nonce.value);
 }
 
 constexpr const char* kOraclesParams[] = {"oracles", "nonce"};
-constexpr FunctionSpec kOraclePrices{"Signer.sign_oracle_prices", kOraclesParams, 2, 1};
-constexpr FunctionSpec kPythOracle{"Signer.sign_pyth_oracle", kOraclesParams, 2, 1};
+constexpr CallSignature kOraclePrices{"Signer.sign_oracle_prices", kOraclesParams, 2, 1};
+constexpr CallSignature kPythOracle{"Signer.sign_pyth_oracle", kOraclesParams, 2, 1};
 
 Signed sign_oracle_prices(Signer& s, OraclePrices prices, Nonce nonce) {
     return s.sign_oracle_prices(std::move(prices.value), nonce.value);
@@ -279,28 +279,28 @@ Signed sign_pyth_oracle(Signer& s, PythEntries entries, Nonce nonce) {
 }
 
 constexpr const char* kRemoveParams[] = {"to_remove", "nonce"};
-constexpr FunctionSpec kRemove{"Signer.sign_remove_sub_account", kRemoveParams, 2, 1};
+constexpr CallSignature kRemove{"Signer.sign_remove_sub_account", kRemoveParams, 2, 1};
 
 Signed sign_remove_sub_account(Signer& s, Key to_remove, Nonce nonce) {
     return s.sign_remove_sub_account(to_remove.value, nonce.value);
 }
 
 constexpr const char* kTransferParams[] = {"from_pubkey", "to_pubkey", "margin_amount", "kind", "nonce"};
-constexpr FunctionSpec kTransfer{"Signer.sign_transfer", kTransferParams, 5, 3};
+constexpr CallSignature kTransfer{"Signer.sign_transfer", kTransferParams, 5, 3};
 
 Signed sign_transfer(Signer& s, Key from, Key to, F64 amount, Kind kind, Nonce nonce) {
     return s.sign_transfer(from.value, to.value, amount.value, kind.value, nonce.value);
 }
 
 constexpr const char* kCreateSubParams[] = {"name", "margin_amount", "nonce"};
-constexpr FunctionSpec kCreateSub{"Signer.sign_create_sub_account", kCreateSubParams, 3, 1};
+constexpr CallSignature kCreateSub{"Signer.sign_create_sub_account", kCreateSubParams, 3, 1};
 
 Signed sign_create_sub_account(Signer& s, String name, OptionalF64 amount, Nonce nonce) {
     return s.sign_create_sub_account(std::move(name.value), amount.value, nonce.value);
 }
 
 constexpr const char* kWhitelistParams[] = {"target_pubkey", "whitelist", "nonce"};
-constexpr FunctionSpec kWhitelist{"Signer.sign_whitelist_faucet", kWhitelistParams, 3, 2};
+constexpr CallSignature kWhitelist{"Signer.sign_whitelist_faucet", kWhitelistParams, 3, 2};
 
 Signed sign_whitelist_faucet(Signer& s, Key target, Flag whitelist, Nonce nonce) {
     return s.sign_whitelist_faucet(target.value, whitelist.value, nonce.value);
@@ -395,7 +395,7 @@ PyType_Slot kSignerSlots[] = {
     {0, nullptr},
 };
 
-PyType_Spec kSignerSpec = {
+PyType_Spec kSignerTypeDef = {
     "vorn_keychain._native.Signer",
     sizeof(SignerObject),
     0,
@@ -433,7 +433,7 @@ ExclusiveBorrow::~ExclusiveBorrow() {
 
 PyObject* create_signer_type() {
     if (g_signer_type == nullptr) {
-        PyObject* type = PyType_FromSpec(&kSignerSpec);
+        PyObject* type = PyType_FromSpec(&kSignerTypeDef);
         if (type == nullptr) {
             PyErr_Print();
             return raise_fault_text("failed to create type object for Signer");

@@ -52,9 +52,9 @@ const char kSignPreparedDoc[] =
     "    SignedTransaction dict ready for API submission";
 
 constexpr const char* kWalletParams[] = {"wallet"};
-constexpr FunctionSpec kSignWalletPrepared{"Signer.sign_wallet_prepared", kWalletParams, 1, 1};
+constexpr CallSignature kSignWalletPrepared{"Signer.sign_wallet_prepared", kWalletParams, 1, 1};
 constexpr const char* kPreparedParams[] = {"prepared"};
-constexpr FunctionSpec kSignPrepared{"Signer.sign_prepared", kPreparedParams, 1, 1};
+constexpr CallSignature kSignPrepared{"Signer.sign_prepared", kPreparedParams, 1, 1};
 
 PyObject* sign_wallet_prepared(const Signer& signer, WalletDict given) {
     Result<WalletMessage> wallet = validate_wallet_message(std::move(given.value));

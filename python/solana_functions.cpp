@@ -39,12 +39,12 @@ PyObject* instruction_to_python(const vorn::SolanaInstruction& ix) {
 }
 
 constexpr const char* kBuildParams[] = {"owner", "amount"};
-constexpr FunctionSpec kBuildDeposit{"build_deposit_instruction", kBuildParams, 2, 2};
-constexpr FunctionSpec kBuildWithdraw{"build_withdraw_intent_instruction", kBuildParams, 2, 2};
+constexpr CallSignature kBuildDeposit{"build_deposit_instruction", kBuildParams, 2, 2};
+constexpr CallSignature kBuildWithdraw{"build_withdraw_intent_instruction", kBuildParams, 2, 2};
 
 constexpr const char* kExportParams[] = {"owner", "amount", "recent_blockhash"};
-constexpr FunctionSpec kExportDeposit{"export_deposit_transaction", kExportParams, 3, 3};
-constexpr FunctionSpec kExportWithdraw{"export_withdraw_intent_transaction", kExportParams, 3, 3};
+constexpr CallSignature kExportDeposit{"export_deposit_transaction", kExportParams, 3, 3};
+constexpr CallSignature kExportWithdraw{"export_withdraw_intent_transaction", kExportParams, 3, 3};
 
 template <bool Deposit>
 PyObject* build_instruction(Text owner, U64 amount) {

@@ -45,11 +45,11 @@ const char kFinalizeTransactionDoc[] =
     "    signed = py_finalize_transaction(prepared, signature)";
 
 constexpr const char* kPrepareWalletParams[] = {"prepared", "mode"};
-constexpr FunctionSpec kPrepareWalletMessage{"prepare_wallet_message", kPrepareWalletParams, 2, 2};
+constexpr CallSignature kPrepareWalletMessage{"prepare_wallet_message", kPrepareWalletParams, 2, 2};
 constexpr const char* kFinalizeWalletParams[] = {"wallet", "signature"};
-constexpr FunctionSpec kFinalizeWalletMessage{"finalize_wallet_message", kFinalizeWalletParams, 2, 2};
+constexpr CallSignature kFinalizeWalletMessage{"finalize_wallet_message", kFinalizeWalletParams, 2, 2};
 constexpr const char* kFinalizeParams[] = {"prepared", "signature"};
-constexpr FunctionSpec kFinalizeTransaction{"py_finalize_transaction", kFinalizeParams, 2, 2};
+constexpr CallSignature kFinalizeTransaction{"py_finalize_transaction", kFinalizeParams, 2, 2};
 
 PyObject* prepare_wallet_message_fn(PreparedDict prepared, Mode mode) {
     Result<WalletMessage> wallet = prepare_wallet_message(std::move(prepared.value), mode.value);
