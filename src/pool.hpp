@@ -21,8 +21,24 @@ namespace vorn {
 inline constexpr size_t kParallelThreshold = 10;
 
 // Created on first use with the library's default size (one worker per
-// logical processor) and never torn down.
+// logical processor). Never torn down while the process runs, except around
+// a fork when no batch is running: both sides then build a fresh pool on
+// their next batch.
 tbb::task_arena& worker_pool();
+
+// One batch running on the pool: the pool (created if needed) stays in place
+// for the batch's lifetime, also when another thread forks meanwhile.
+class PoolBatch {
+public:
+    PoolBatch();
+    ~PoolBatch();
+    PoolBatch(const PoolBatch&) = delete;
+    PoolBatch& operator=(const PoolBatch&) = delete;
+    tbb::task_arena& arena() const { return *arena_; }
+
+private:
+    tbb::task_arena* arena_ = nullptr;
+};
 
 namespace detail {
 
@@ -88,7 +104,8 @@ Result<std::vector<T>> run_indexed(size_t n, Job&& job) {
 
     detail::BatchState state;
     state.published.store(true, std::memory_order_release);
-    worker_pool().execute([&] {
+    PoolBatch batch;
+    batch.arena().execute([&] {
         tbb::parallel_for(tbb::blocked_range<size_t>(0, n), [&](const tbb::blocked_range<size_t>& range) {
             detail::run_indices(range.begin(), range.end(), job, out, state);
         });
