@@ -73,11 +73,6 @@ struct Fields {
         PyRef v;
         return value(key, &v) && parse_item_list(v.get(), out);
     }
-    // The text of an order id, decoded later by the caller.
-    bool get(const char* key, std::string_view* out) const {
-        PyRef v;
-        return value(key, &v) && to_text(v.get(), nullptr, out);
-    }
 };
 
 // Stores a parsed item.
@@ -244,7 +239,8 @@ bool parse_cancel(const Fields& f, const char* symbol_key, const char* id_key, v
 bool parse_modify(PyObject* d, vorn::OrderItem* out) {
     const Fields f{d};
     vorn::Modify m;
-    std::string_view oid_text;
+    // A copy: the dict may drop the text while the amount converts.
+    std::string oid_text;
     if (!f.get("symbol", &m.symbol) || !f.get("order_id", &oid_text) || !f.get("amount", &m.size)) return false;
     // The id's base58 is checked only after the amount has been read.
     if (!decode_hash(oid_text, &m.order_id)) return false;
@@ -403,7 +399,8 @@ bool compact_modify(PyObject* d, vorn::OrderItem* out) {
     PyRef symbol = either(d, "c", "symbol");
     if (!symbol) return missing("Missing 'mod.c'");
     if (!to_string(symbol.get(), nullptr, &m.symbol)) return false;
-    std::string_view oid_text;
+    // A copy: the dict may drop the text while the size converts.
+    std::string oid_text;
     if (!Fields{d, "mod."}.get("oid", &oid_text)) return false;
     PyRef size = either(d, "sz", "amount");
     if (!size) return missing("Missing 'mod.sz'");
