@@ -1,5 +1,7 @@
 #include "base58.hpp"
 
+#include <sodium.h>
+
 #include <cstdio>
 
 namespace vorn {
@@ -16,6 +18,13 @@ struct DecodeTable {
     }
 };
 constexpr DecodeTable kDecode;
+
+// Longest text whose decoded length is reported exactly when it does not fit
+// the caller's buffer. Finding that length takes a full decode, quadratic in
+// the text, so a megabyte from the network would hold the caller for
+// minutes; anything longer than this is refused on its length alone (keys,
+// hashes and signatures are at most 88 characters).
+constexpr size_t kMaxExactLengthChars = 1024;
 
 // The character as a quoted character literal: 'l', '\n', '\'', '\u{1f}'.
 std::string char_literal(uint8_t c) {
@@ -103,6 +112,8 @@ std::string base58_encode(const uint8_t* data, size_t len) {
             while (skip < 4 && d[skip] == '1') ++skip;  // no leading zero digits in the top limb
         out.append(d + skip, 5 - skip);
     }
+    // The limbs held the value (a secret key, for some callers).
+    sodium_memzero(limbs, max_limbs * sizeof(uint32_t));
     return out;
 }
 
@@ -151,14 +162,21 @@ Result<size_t> base58_decode_into(std::string_view text, uint8_t* out, size_t ca
         used = j;
     }
     if (overflow) {
-        auto full = base58_decode(text);  // rare: very long input, report its exact length
+        sodium_memzero(acc, sizeof acc);
+        if (text.size() > kMaxExactLengthChars)
+            return fail(Error::invalid_base58("provided string is too long: " + std::to_string(text.size()) +
+                                              " characters"));
+        auto full = base58_decode(text);  // rare: long input, report its exact length
         if (!full) return fail(full.error());
         return full->size();
     }
     size_t total = zeros + used;
-    if (total > cap) return total;
-    for (size_t j = 0; j < zeros; ++j) out[j] = 0;
-    for (size_t j = 0; j < used; ++j) out[zeros + j] = acc[used - 1 - j];
+    if (total <= cap) {
+        for (size_t j = 0; j < zeros; ++j) out[j] = 0;
+        for (size_t j = 0; j < used; ++j) out[zeros + j] = acc[used - 1 - j];
+    }
+    // The accumulator held the decoded value (a secret key, for some callers).
+    sodium_memzero(acc, sizeof acc);
     return total;
 }
 

@@ -64,6 +64,17 @@ TEST(Pubkey, LengthRules) {
     std::vector<uint8_t> long_value(200, 9);
     EXPECT_EQ(Pubkey::from_base58(b58(long_value)).error().display(), "invalid key length: expected 32, got 200");
     EXPECT_EQ(Pubkey::from_base58("abc0").error().kind, ErrorKind::InvalidBase58);
+    // Long texts keep their exact decoded length up to 1024 characters; past
+    // that the text is refused on its length without the quadratic decode.
+    std::string at_limit = "1" + std::string(1023, 'z');  // one zero byte, then the number
+    auto exact = base58_decode(at_limit);
+    ASSERT_TRUE(exact);
+    EXPECT_EQ(Pubkey::from_base58(at_limit).error().got, exact->size());
+    std::string huge(1 << 20, '2');
+    EXPECT_EQ(Pubkey::from_base58(huge).error().display(),
+              "invalid base58: provided string is too long: 1048576 characters");
+    EXPECT_EQ(Pubkey::from_base58(huge + "0").error().text,
+              "provided string contained invalid character '0' at byte 1048576");
     auto k = Pubkey::from_base58("11111111111111111111111111111111");
     ASSERT_TRUE(k);
     EXPECT_EQ(k->bytes, (std::array<uint8_t, 32>{}));
