@@ -13,6 +13,8 @@ The wallet is simulated here by a local Signer's ``sign_bytes``.
     PYTHONPATH=. python examples/wallet_flow.py
 """
 
+from __future__ import annotations
+
 import json
 from typing import Any
 
@@ -21,6 +23,7 @@ import vorn_keychain as vk
 wallet_key = vk.Signer(vk.Keypair(), "mainnet")  # stands in for a hardware or browser wallet
 account = wallet_key.pubkey
 
+# The annotation is only for type checkers: OrderDict exists in the stubs.
 order: vk.OrderDict = {
     "type": "order",
     "symbol": "SOL-USD",
