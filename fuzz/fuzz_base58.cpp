@@ -63,14 +63,20 @@ void check_text(std::string_view text, size_t cap) {
     auto redecoded = vorn::base58_decode(again);
     FUZZ_CHECK(redecoded && *redecoded == *decoded);
 
-    FUZZ_CHECK(bounded && *bounded == decoded->size());
-    if (*bounded <= cap)
+    // Past 1024 characters a value too large for the bounded decoder is
+    // refused on its length alone instead of being decoded in full.
+    const bool refused_long = !bounded && text.size() > 1024 && decoded->size() > 128 &&
+                              bounded.error().kind == vorn::ErrorKind::InvalidBase58 &&
+                              bounded.error().text.starts_with("provided string is too long");
+    FUZZ_CHECK(refused_long || (bounded && *bounded == decoded->size()));
+    if (bounded && *bounded <= cap)
         FUZZ_CHECK(std::equal(decoded->begin(), decoded->end(), out));
 
     auto key = vorn::Pubkey::from_base58(text);
     FUZZ_CHECK(key.has_value() == (decoded->size() == 32));
     if (key) FUZZ_CHECK(std::equal(key->bytes.begin(), key->bytes.end(), decoded->begin()));
-    if (!key) FUZZ_CHECK(key.error().kind == vorn::ErrorKind::InvalidKeyLength && key.error().got == decoded->size());
+    if (!key && !refused_long)
+        FUZZ_CHECK(key.error().kind == vorn::ErrorKind::InvalidKeyLength && key.error().got == decoded->size());
 }
 
 void check_bytes(const uint8_t* data, size_t len) {
