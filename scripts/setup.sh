@@ -60,7 +60,7 @@ if [ ! -x .venv/bin/python ] || ! .venv/bin/python -c 'import sys; sys.exit(sys.
   "$(find_python312)" -m venv .venv
 fi
 .venv/bin/python -m pip install -q --upgrade pip >/dev/null
-.venv/bin/python -m pip install -q pytest pynacl solders scikit-build-core cmake ninja
+.venv/bin/python -m pip install -q pytest pynacl solders mypy "scikit-build-core>=0.11" cmake ninja
 
 if [ "${1:-}" = "--deps" ]; then exit 0; fi
 
