@@ -74,12 +74,6 @@ tbb::task_arena* current_pool(PoolState& s) {
 
 }  // namespace
 
-tbb::task_arena& worker_pool() {
-    PoolState& s = pool_state();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    return *current_pool(s);
-}
-
 PoolBatch::PoolBatch() {
     PoolState& s = pool_state();
     std::lock_guard<std::mutex> lock(s.mutex);

@@ -20,14 +20,13 @@ namespace vorn {
 // the calling thread.
 inline constexpr size_t kParallelThreshold = 10;
 
-// Created on first use with the library's default size (one worker per
-// logical processor). Never torn down while the process runs, except around
-// a fork when no batch is running: both sides then build a fresh pool on
-// their next batch.
-tbb::task_arena& worker_pool();
-
-// One batch running on the pool: the pool (created if needed) stays in place
-// for the batch's lifetime, also when another thread forks meanwhile.
+// One batch running on the process-wide worker pool. The pool is created on
+// first use with the library's default size (one worker per logical
+// processor) and never torn down while the process runs, except around a
+// fork when no batch is running: both sides then build a fresh pool on their
+// next batch. It stays in place for the batch's lifetime, also when another
+// thread forks meanwhile; holding the arena only through a PoolBatch keeps a
+// fork from removing it under a caller.
 class PoolBatch {
 public:
     PoolBatch();

@@ -49,7 +49,9 @@ TEST(ParallelRunner, ResultsInIndexOrder) {
     ASSERT_TRUE(r);
     ASSERT_EQ(r->size(), 5000u);
     for (size_t i = 0; i < r->size(); ++i) ASSERT_EQ((*r)[i], uint64_t{i} * i);
-    EXPECT_EQ(&worker_pool(), &worker_pool());
+    // Every batch runs on the one shared pool.
+    PoolBatch first, second;
+    EXPECT_EQ(&first.arena(), &second.arena());
 }
 
 TEST(ParallelRunner, AnyFailureFailsTheWholeBatch) {
