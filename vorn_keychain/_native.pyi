@@ -146,48 +146,37 @@ class CancelAllDict(TypedDict):
     type: Literal["cancel_all"]
     symbols: NotRequired[list[str]]
 
-class StopDict(TypedDict):
+# The fields every conditional order (stop, take profit, range, trailing
+# stop) carries; each shape below adds its own type tag and price fields.
+class _ConditionalOrderFields(TypedDict):
+    symbol: str
+    is_buy: bool
+    size: float
+    iso: NotRequired[bool]
+    builder_code: NotRequired[BuilderCode | None]
+
+class _TriggerLevelFields(_ConditionalOrderFields):
+    trigger_price: float
+    limit_price: NotRequired[float]
+
+class StopDict(_TriggerLevelFields):
     type: Literal["stop", "st"]
-    symbol: str
-    is_buy: bool
-    size: float
-    trigger_price: float
-    limit_price: NotRequired[float]
-    iso: NotRequired[bool]
-    builder_code: NotRequired[BuilderCode | None]
 
-class TakeProfitDict(TypedDict):
+class TakeProfitDict(_TriggerLevelFields):
     type: Literal["take_profit", "tp"]
-    symbol: str
-    is_buy: bool
-    size: float
-    trigger_price: float
-    limit_price: NotRequired[float]
-    iso: NotRequired[bool]
-    builder_code: NotRequired[BuilderCode | None]
 
-class RangeDict(TypedDict):
+class RangeDict(_ConditionalOrderFields):
     type: Literal["range", "rng"]
-    symbol: str
-    is_buy: bool
-    size: float
     pmin: float
     pmax: float
     lmin: NotRequired[float]
     lmax: NotRequired[float]
-    iso: NotRequired[bool]
-    builder_code: NotRequired[BuilderCode | None]
 
-class TrailingStopDict(TypedDict):
+class TrailingStopDict(_ConditionalOrderFields):
     type: Literal["trailing_stop", "trl"]
-    symbol: str
-    is_buy: bool
-    size: float
     trail_bps: int
     step_bps: int
     limit_price: NotRequired[float]
-    iso: NotRequired[bool]
-    builder_code: NotRequired[BuilderCode | None]
 
 class TriggerBasketDict(TypedDict):
     type: Literal["trig"]

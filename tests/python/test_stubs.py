@@ -41,8 +41,9 @@ def decorator_names(node):
     return {d.id if isinstance(d, ast.Name) else ast.unparse(d) for d in node.decorator_list}
 
 
-def is_typed_dict(node):
-    return any(ast.unparse(base) == "TypedDict" for base in node.bases)
+def is_typed_dict(node, typed_dicts):
+    """A TypedDict, directly or through a TypedDict declared earlier in the stub."""
+    return any(ast.unparse(base) in ("TypedDict", *typed_dicts) for base in node.bases)
 
 
 def stub_params(fn: ast.FunctionDef):
@@ -77,7 +78,7 @@ def stub_module():
         if isinstance(node, ast.FunctionDef):
             functions[node.name] = node
         elif isinstance(node, ast.ClassDef):
-            if is_typed_dict(node):
+            if is_typed_dict(node, type_only):
                 type_only.add(node.name)
             else:
                 classes[node.name] = node
