@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "sign.hpp"
+#include "sign/sign.hpp"
 
 using namespace vorn;
 

@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "sdk_compat.hpp"
+#include "sdk_compat/sdk_compat.hpp"
 
 // Counts heap allocations so the benchmark can show the hot path makes none.
 static std::atomic<uint64_t> g_allocations{0};

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "keypair.hpp"
-#include "prepare.hpp"
-#include "wallet.hpp"
+#include "types/keypair.hpp"
+#include "prepare/prepare.hpp"
+#include "wallet/wallet.hpp"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "base58.hpp"
+#include "types/base58.hpp"
 #include "fuzz_check.hpp"
-#include "types.hpp"
+#include "types/types.hpp"
 
 namespace {
 

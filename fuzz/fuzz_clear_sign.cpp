@@ -10,10 +10,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "clear_sign.hpp"
+#include "wallet/clear_sign.hpp"
 #include "fuzz_check.hpp"
 #include "fuzz_prepared.hpp"
-#include "wallet.hpp"
+#include "wallet/wallet.hpp"
 
 namespace {
 

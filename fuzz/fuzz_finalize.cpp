@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "base58.hpp"
+#include "types/base58.hpp"
 #include "fuzz_check.hpp"
 #include "fuzz_prepared.hpp"
-#include "keypair.hpp"
-#include "prepare.hpp"
-#include "wallet.hpp"
+#include "types/keypair.hpp"
+#include "prepare/prepare.hpp"
+#include "wallet/wallet.hpp"
 
 namespace {
 

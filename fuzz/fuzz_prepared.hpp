@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "fuzz_check.hpp"
-#include "keypair.hpp"
-#include "prepare.hpp"
-#include "types.hpp"
+#include "types/keypair.hpp"
+#include "prepare/prepare.hpp"
+#include "types/types.hpp"
 
 namespace fuzz {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "base58.hpp"
+#include "types/base58.hpp"
 #include "fuzz_check.hpp"
-#include "keypair.hpp"
-#include "solana.hpp"
+#include "types/keypair.hpp"
+#include "solana/solana.hpp"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "base58.hpp"
+#include "types/base58.hpp"
 #include "fuzz_check.hpp"
 #include "fuzz_prepared.hpp"
-#include "wallet.hpp"
+#include "wallet/wallet.hpp"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include "convert.hpp"
 #include "inputs.hpp"
 #include "order_parse.hpp"
-#include "types.hpp"
+#include "types/types.hpp"
 
 namespace vorn::py {
 

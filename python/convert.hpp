@@ -24,7 +24,7 @@
 #include <string_view>
 #include <vector>
 
-#include "types.hpp"
+#include "types/types.hpp"
 
 namespace vorn::py {
 

@@ -26,8 +26,8 @@
 #include <new>
 #include <string_view>
 
-#include "error.hpp"
-#include "nonce.hpp"
+#include "types/error.hpp"
+#include "sign/nonce.hpp"
 
 namespace vorn::py {
 

@@ -36,7 +36,7 @@
 #include "binder.hpp"
 #include "errors.hpp"
 #include "results.hpp"
-#include "sign.hpp"
+#include "sign/sign.hpp"
 #include "signer_type.hpp"
 
 namespace vorn::py {

@@ -11,11 +11,11 @@
 #include "convert.hpp"
 #include "errors.hpp"
 #include "fastcall.hpp"
-#include "keypair.hpp"
-#include "nonce.hpp"
+#include "types/keypair.hpp"
+#include "sign/nonce.hpp"
 #include "order_parse.hpp"
 #include "results.hpp"
-#include "sdk_compat.hpp"
+#include "sdk_compat/sdk_compat.hpp"
 
 namespace vorn::py {
 namespace {

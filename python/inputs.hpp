@@ -7,7 +7,7 @@
 
 #include <optional>
 
-#include "types.hpp"
+#include "types/types.hpp"
 
 namespace vorn::py {
 

@@ -3,7 +3,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
-#include "keypair.hpp"
+#include "types/keypair.hpp"
 
 namespace vorn::py {
 

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "types.hpp"
+#include "types/types.hpp"
 
 namespace vorn::py {
 

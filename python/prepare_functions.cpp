@@ -19,7 +19,7 @@
 #include "fastcall.hpp"
 #include "inputs.hpp"
 #include "order_parse.hpp"
-#include "prepare.hpp"
+#include "prepare/prepare.hpp"
 #include "wallet_dicts.hpp"
 
 namespace vorn::py {

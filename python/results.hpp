@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "nonce.hpp"
-#include "sign.hpp"
+#include "sign/nonce.hpp"
+#include "sign/sign.hpp"
 
 namespace vorn::py {
 

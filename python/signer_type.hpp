@@ -3,7 +3,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
-#include "sign.hpp"
+#include "sign/sign.hpp"
 
 namespace vorn::py {
 

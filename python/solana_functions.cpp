@@ -12,7 +12,7 @@
 #include "errors.hpp"
 #include "fastcall.hpp"
 #include "results.hpp"
-#include "solana.hpp"
+#include "solana/solana.hpp"
 
 namespace vorn::py {
 namespace {

@@ -7,11 +7,11 @@
 #include <string_view>
 #include <utility>
 
-#include "base58.hpp"
-#include "base64.hpp"
+#include "types/base58.hpp"
+#include "types/base64.hpp"
 #include "convert.hpp"
 #include "errors.hpp"
-#include "hex.hpp"
+#include "types/hex.hpp"
 #include "results.hpp"
 
 namespace vorn::py {

@@ -20,8 +20,8 @@
 #include <string_view>
 #include <vector>
 
-#include "prepare.hpp"
-#include "wallet.hpp"
+#include "prepare/prepare.hpp"
+#include "wallet/wallet.hpp"
 
 namespace vorn::py {
 

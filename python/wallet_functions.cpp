@@ -14,9 +14,9 @@
 #include "convert.hpp"
 #include "errors.hpp"
 #include "fastcall.hpp"
-#include "prepare.hpp"
+#include "prepare/prepare.hpp"
 #include "results.hpp"
-#include "wallet.hpp"
+#include "wallet/wallet.hpp"
 #include "wallet_dicts.hpp"
 
 namespace vorn::py {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "clear_sign.hpp"
+#include "wallet/clear_sign.hpp"
 
 using namespace vorn;
 using namespace vorn::clear_sign;

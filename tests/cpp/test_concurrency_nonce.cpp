@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "nonce.hpp"
+#include "sign/nonce.hpp"
 #include "test_sign_fixtures.hpp"
 
 using namespace vorn;

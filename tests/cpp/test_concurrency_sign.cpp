@@ -5,7 +5,7 @@
 #include <set>
 #include <thread>
 
-#include "pool.hpp"
+#include "sign/pool.hpp"
 #include "test_sign_fixtures.hpp"
 
 using namespace vorn;

@@ -5,8 +5,8 @@
 #include <array>
 #include <string>
 
-#include "curve25519.hpp"
-#include "types.hpp"
+#include "solana/curve25519.hpp"
+#include "types/types.hpp"
 
 using namespace vorn;
 

@@ -3,9 +3,9 @@
 
 #include <vector>
 
-#include "base58.hpp"
-#include "keypair.hpp"
-#include "types.hpp"
+#include "types/base58.hpp"
+#include "types/keypair.hpp"
+#include "types/types.hpp"
 
 using namespace vorn;
 

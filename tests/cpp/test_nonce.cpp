@@ -7,7 +7,7 @@
 #include <limits>
 #include <set>
 
-#include "nonce.hpp"
+#include "sign/nonce.hpp"
 #include "test_sign_fixtures.hpp"
 
 using namespace vorn;

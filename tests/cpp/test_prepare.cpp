@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "base58.hpp"
-#include "keypair.hpp"
-#include "nonce.hpp"
-#include "prepare.hpp"
-#include "sdk_compat.hpp"
-#include "sign.hpp"
-#include "wallet.hpp"
+#include "types/base58.hpp"
+#include "types/keypair.hpp"
+#include "sign/nonce.hpp"
+#include "prepare/prepare.hpp"
+#include "sdk_compat/sdk_compat.hpp"
+#include "sign/sign.hpp"
+#include "wallet/wallet.hpp"
 
 using namespace vorn;
 

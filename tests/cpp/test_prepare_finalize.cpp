@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "base58.hpp"
-#include "keypair.hpp"
-#include "prepare.hpp"
+#include "types/base58.hpp"
+#include "types/keypair.hpp"
+#include "prepare/prepare.hpp"
 
 using namespace vorn;
 

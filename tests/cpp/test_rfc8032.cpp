@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "hex.hpp"
-#include "keypair.hpp"
+#include "types/hex.hpp"
+#include "types/keypair.hpp"
 
 using namespace vorn;
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "hex.hpp"
-#include "sdk_compat.hpp"
+#include "types/hex.hpp"
+#include "sdk_compat/sdk_compat.hpp"
 
 namespace vorn::testing_wire {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "sdk_compat.hpp"
+#include "sdk_compat/sdk_compat.hpp"
 #include "test_sdk_compat_util.hpp"
 
 namespace vorn {

@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "keypair.hpp"
-#include "sign.hpp"
+#include "types/keypair.hpp"
+#include "sign/sign.hpp"
 
 using namespace vorn;
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "base58.hpp"
-#include "keypair.hpp"
-#include "sdk_compat.hpp"
-#include "sign.hpp"
-#include "types.hpp"
+#include "types/base58.hpp"
+#include "types/keypair.hpp"
+#include "sdk_compat/sdk_compat.hpp"
+#include "sign/sign.hpp"
+#include "types/types.hpp"
 
 namespace vorn_test {
 

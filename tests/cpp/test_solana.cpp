@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "base58.hpp"
-#include "base64.hpp"
-#include "curve25519.hpp"
-#include "hex.hpp"
-#include "solana.hpp"
+#include "types/base58.hpp"
+#include "types/base64.hpp"
+#include "solana/curve25519.hpp"
+#include "types/hex.hpp"
+#include "solana/solana.hpp"
 
 using namespace vorn;
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "base58.hpp"
-#include "keypair.hpp"
-#include "wallet.hpp"
+#include "types/base58.hpp"
+#include "types/keypair.hpp"
+#include "wallet/wallet.hpp"
 
 using namespace vorn;
 

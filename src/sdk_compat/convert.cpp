@@ -1,0 +1,379 @@
+// Order items and actions to wire records, with the trading rules that the
+// exchange enforces on signed payloads checked on the way, and the scans
+// that choose the message format.
+//
+// Records are built in place in a caller's TxAction, so the signing message
+// can convert and encode item after item without moving records around.
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+#include <utility>
+
+#include "sdk_compat/sdk_compat.hpp"
+#include "sdk_compat/convert.hpp"
+
+namespace vorn {
+
+namespace {
+
+template <class... F>
+struct Overloaded : F... {
+    using F::operator()...;
+};
+
+Error fee_refusal() { return Error::invalid_order("builder-code fee must be 1..=15 bps"); }
+
+// The builder fee rule; a valid commission is copied unchanged.
+Status take_commission(const std::optional<Commission>& c, std::optional<TxCommission>& out) {
+    if (!c) {
+        out.reset();
+        return {};
+    }
+    auto tc = TxCommission::try_from(*c);
+    if (!tc) return fail(std::move(tc.error()));
+    out.emplace(*tc);
+    return {};
+}
+
+std::optional<double> unless_nan(double v) {
+    if (std::isnan(v)) return std::nullopt;
+    return v;
+}
+
+// Limit and market orders; the order-type checks run before the fee check.
+Status order_into(const Order& o, uint8_t wire_version, TxAction& out) {
+    if (const auto* limit = std::get_if<LimitType>(&o.order_type)) {
+        if (o.slippage) return fail(Error::invalid_order("slippage is only supported on market orders"));
+        auto& r = out.v.emplace<TxLimitOrder>();
+        if (auto st = take_commission(o.commission, r.commission); !st) return st;
+        r.symbol = o.symbol;
+        r.is_buy = o.is_buy;
+        r.price = o.price;
+        r.size = o.size;
+        r.tif = limit->tif;
+        r.reduce_only = o.reduce_only;
+        r.iso = o.iso;
+        r.wire_version = wire_version;
+        return {};
+    }
+    if (!std::get<TriggerType>(o.order_type).is_market)
+        return fail(Error::invalid_order("trigger orders are not supported by VORN API; use market"));
+    // The trigger price of a market order is not carried on the wire.
+    auto& r = out.v.emplace<TxMarketOrder>();
+    if (auto st = take_commission(o.commission, r.commission); !st) return st;
+    r.symbol = o.symbol;
+    r.is_buy = o.is_buy;
+    r.size = o.size;
+    r.reduce_only = o.reduce_only;
+    r.iso = o.iso;
+    r.slippage = o.slippage;
+    r.wire_version = wire_version;
+    return {};
+}
+
+template <class Rec>
+Status tpsl_into(const TpSlFields& s, uint8_t wire_version, TxAction& out) {
+    auto& r = out.v.emplace<Rec>();
+    if (auto st = take_commission(s.commission, r.commission); !st) return st;
+    r.symbol = s.symbol;
+    r.is_buy = s.is_buy;
+    r.size = s.size;
+    r.trigger_price = s.trigger_price;
+    r.limit_price = unless_nan(s.limit_price);
+    r.iso = s.iso;
+    r.wire_version = wire_version;
+    return {};
+}
+
+Status range_into(const RangeOco& s, uint8_t wire_version, TxAction& out) {
+    auto& r = out.v.emplace<TxRangeOco>();
+    if (auto st = take_commission(s.commission, r.commission); !st) return st;
+    r.symbol = s.symbol;
+    r.is_buy = s.is_buy;
+    r.size = s.size;
+    r.pmin = s.pmin;
+    r.pmax = s.pmax;
+    r.lmin = unless_nan(s.lmin);
+    r.lmax = unless_nan(s.lmax);
+    r.iso = s.iso;
+    r.wire_version = wire_version;
+    return {};
+}
+
+Status trailing_into(const TrailingStop& s, uint8_t wire_version, TxAction& out) {
+    auto& r = out.v.emplace<TxTrailingStop>();
+    if (auto st = take_commission(s.commission, r.commission); !st) return st;
+    r.symbol = s.symbol;
+    r.is_buy = s.is_buy;
+    r.size = s.size;
+    r.trail_bps = s.trail_bps;
+    r.step_bps = s.step_bps;
+    r.limit_price = s.limit_price;
+    r.iso = s.iso;
+    r.wire_version = wire_version;
+    return {};
+}
+
+Status item_into(const OrderItem& item, uint8_t wire_version, TxAction& out);
+
+// Children in order; the first refusal ends the list.
+Status items_into(const std::vector<OrderItem>& items, uint8_t wire_version, std::vector<TxAction>& out) {
+    out.reserve(items.size());
+    for (const OrderItem& item : items) {
+        out.emplace_back();
+        if (auto st = item_into(item, wire_version, out.back()); !st) return st;
+    }
+    return {};
+}
+
+Status item_into(const OrderItem& item, uint8_t wire_version, TxAction& out) {
+    return std::visit(
+        Overloaded{
+            [&](const Order& o) { return order_into(o, wire_version, out); },
+            [&](const Modify& m) -> Status {
+                out.v.emplace<TxModifyOrder>(TxModifyOrder{m.order_id, m.symbol, m.size});
+                return {};
+            },
+            [&](const Cancel& c) -> Status {
+                out.v.emplace<TxCancelOrder>(TxCancelOrder{c.symbol, c.order_id});
+                return {};
+            },
+            [&](const CancelAll& c) -> Status {
+                auto& r = out.v.emplace<TxCancelAll>();
+                r.symbols.assign(c.symbols.begin(), c.symbols.end());
+                return {};
+            },
+            [&](const Stop& s) { return tpsl_into<TxStop>(s, wire_version, out); },
+            [&](const TakeProfit& s) { return tpsl_into<TxTakeProfit>(s, wire_version, out); },
+            [&](const RangeOco& r) { return range_into(r, wire_version, out); },
+            [&](const TriggerBasket& b) -> Status {
+                auto& r = out.v.emplace<TxTriggerBasket>();
+                r.symbol = b.symbol;
+                r.is_buy = b.is_buy;
+                r.trigger_price = b.trigger_price;
+                return items_into(b.actions, wire_version, r.actions);
+            },
+            [&](const OnFill& f) -> Status {
+                if (!f.trigger.has_value() || !std::holds_alternative<Order>(f.trigger->v))
+                    return fail(Error::invalid_order("on-fill trigger must be a market or limit order"));
+                // The trigger's own refusals (resting trigger, limit with
+                // slippage, fee) come before any of the actions'.
+                TxAction trigger;
+                if (auto st = order_into(std::get<Order>(f.trigger->v), wire_version, trigger); !st) return st;
+                auto& r = out.v.emplace<TxOnFill>();
+                r.trigger = Box<TxAction>(std::move(trigger));
+                return items_into(f.actions, wire_version, r.actions);
+            },
+            [&](const TrailingStop& t) { return trailing_into(t, wire_version, out); },
+        },
+        item.v);
+}
+
+class CollectSink final : public detail::TxActionSink {
+public:
+    explicit CollectSink(std::vector<TxAction>& out) : out_(out) {}
+    void put(TxAction& action) override { out_.push_back(std::move(action)); }
+
+private:
+    std::vector<TxAction>& out_;
+};
+
+// Later pairs replace earlier ones; keys end up unique, ascending by bytes.
+void user_settings_into(const UpdateUserSettings& s, TxAction& out) {
+    auto& m = out.v.emplace<TxUpdateUserSettings>().max_leverage;
+    m.reserve(s.max_leverage.size());
+    for (const auto& [symbol, leverage] : s.max_leverage) m.emplace_back(symbol, leverage);
+    // Stable, so equal symbols stay in input order and the last of each run
+    // is the latest pair.
+    std::stable_sort(m.begin(), m.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    size_t kept = 0;
+    for (size_t i = 0; i < m.size(); ++i) {
+        const bool last_of_run = i + 1 == m.size() || m[i + 1].first != m[i].first;
+        if (last_of_run) m[kept++] = m[i];
+    }
+    m.resize(kept);
+}
+
+Status multisig_propose_into(const MultisigPropose& p, uint8_t wire_version, TxAction& out) {
+    // Proposals always carry the commission slots of limit and market orders.
+    const uint8_t nested_version = std::max<uint8_t>(wire_version, 1);
+    auto& r = out.v.emplace<TxMultisigPropose>();
+    r.multisig = p.multisig;
+    r.extra = p.extra;
+    CollectSink sink(r.actions);
+    for (const Action& nested : p.actions) {
+        if (auto st = detail::convert_action_into(nested, nested_version, sink); !st) return st;
+    }
+    return {};
+}
+
+template <class Rec>
+void proposal_ref_into(const MultisigProposalRef& src, TxAction& out) {
+    auto& r = out.v.emplace<Rec>();
+    r.multisig = src.multisig;
+    r.proposal_id = src.proposal_id;
+}
+
+// Every action except Orders and OraclePrices yields exactly one record.
+Status single_action_into(const Action& action, uint8_t wire_version, TxAction& out) {
+    auto set = [&out](auto record) -> Status {
+        out.v.emplace<decltype(record)>(std::move(record));
+        return {};
+    };
+    return std::visit(
+        Overloaded{
+            [](const Orders&) -> Status { return fail(Error::empty_orders()); },        // handled by the caller
+            [](const OraclePrices&) -> Status { return fail(Error::empty_orders()); },  // handled by the caller
+            [&](const PythOracle& a) { return set(TxPythOracle{a.oracles}); },
+            [&](const Faucet& a) { return set(TxFaucet{a.user, a.amount}); },
+            [&](const UpdateUserSettings& a) -> Status {
+                user_settings_into(a, out);
+                return {};
+            },
+            [&](const AgentWalletCreation& a) { return set(TxAgentWalletCreation{a.agent, a.delete_}); },
+            [&](const WhitelistFaucet& a) { return set(TxWhitelistFaucet{a.target, a.whitelist}); },
+            [&](const CreateSubAccount& a) { return set(TxCreateSubAccount{a.name, a.margin_amount}); },
+            [&](const RemoveSubAccount& a) { return set(TxRemoveSubAccount{a.to_remove}); },
+            [&](const RenameSubAccount& a) { return set(TxRenameSubAccount{a.sub_account, a.name}); },
+            [&](const Transfer& a) { return set(TxTransfer{a.kind, a.from, a.to, a.amount}); },
+            [](const LegacyWithdrawA&) -> Status { return fail(Error::legacy_withdrawal()); },
+            [](const LegacyWithdrawB&) -> Status { return fail(Error::legacy_withdrawal()); },
+            [&](const CreateMultisig& a) {
+                return set(TxCreateMultisig{a.signers, a.threshold, a.time_lock_secs, a.proposal_lifetime_secs});
+            },
+            [&](const MultisigPropose& a) { return multisig_propose_into(a, wire_version, out); },
+            [&](const MultisigApprove& a) -> Status {
+                proposal_ref_into<TxMultisigApprove>(a, out);
+                return {};
+            },
+            [&](const MultisigReject& a) -> Status {
+                proposal_ref_into<TxMultisigReject>(a, out);
+                return {};
+            },
+            [&](const MultisigCancel& a) -> Status {
+                proposal_ref_into<TxMultisigCancel>(a, out);
+                return {};
+            },
+            [&](const MultisigExecute& a) -> Status {
+                proposal_ref_into<TxMultisigExecute>(a, out);
+                return {};
+            },
+            [&](const UpdateMultisigPolicy& a) {
+                return set(TxUpdateMultisigPolicy{a.multisig, a.signers, a.threshold, a.time_lock_secs,
+                                                  a.proposal_lifetime_secs});
+            },
+            [&](const ApproveCommissionFee& a) -> Status {
+                if (!Commission::fee_allowed(a.fee)) return fail(fee_refusal());
+                return set(TxApproveCommissionFee{a.to, a.fee});
+            },
+            [&](const RevokeCommissionFee& a) { return set(TxRevokeCommissionFee{a.to}); },
+            [&](const UpdateLiquidatorConfig& a) {
+                const LiquidatorConfig& c = a.config;
+                return set(TxLiquidatorConfig{c.cross_exposure, c.scoring_skew, c.toxicity, c.urgency_size_fraction,
+                                              c.sweep_sds, c.sorted_instruments()});
+            },
+        },
+        action.v);
+}
+
+bool any_item(const std::vector<OrderItem>& items, bool (*pred)(const OrderItem&)) {
+    return std::any_of(items.begin(), items.end(), pred);
+}
+
+bool any_action(const std::vector<Action>& actions, bool (*pred)(const Action&)) {
+    return std::any_of(actions.begin(), actions.end(), pred);
+}
+
+}  // namespace
+
+Result<TxAction> order_item_to_tx_action(const OrderItem& item, uint8_t wire_version) {
+    TxAction out;
+    if (auto st = item_into(item, wire_version, out); !st) return fail(std::move(st.error()));
+    return out;
+}
+
+namespace detail {
+
+Status convert_action_into(const Action& action, uint8_t wire_version, TxActionSink& sink) {
+    TxAction record;  // reused for every record handed to the sink
+    if (const auto* orders = std::get_if<Orders>(&action.v)) {
+        for (const OrderItem& item : orders->items) {
+            if (auto st = item_into(item, wire_version, record); !st) return st;
+            sink.put(record);
+        }
+        return {};
+    }
+    if (const auto* prices = std::get_if<OraclePrices>(&action.v)) {
+        for (const OraclePrice& p : prices->prices) {
+            record.v.emplace<TxPrice>(TxPrice{p.timestamp, p.symbol, p.price});
+            sink.put(record);
+        }
+        return {};
+    }
+    if (auto st = single_action_into(action, wire_version, record); !st) return st;
+    sink.put(record);
+    return {};
+}
+
+}  // namespace detail
+
+Result<std::vector<TxAction>> action_to_tx_actions(const Action& action, uint8_t wire_version) {
+    std::vector<TxAction> out;
+    CollectSink sink(out);
+    if (auto st = detail::convert_action_into(action, wire_version, sink); !st) return fail(std::move(st.error()));
+    return out;
+}
+
+bool order_item_has_builder_code(const OrderItem& item) {
+    return std::visit(
+        Overloaded{
+            [](const Order& o) { return o.commission.has_value(); },
+            [](const Stop& s) { return s.commission.has_value(); },
+            [](const TakeProfit& s) { return s.commission.has_value(); },
+            [](const RangeOco& r) { return r.commission.has_value(); },
+            [](const TrailingStop& t) { return t.commission.has_value(); },
+            [](const TriggerBasket& b) { return any_item(b.actions, order_item_has_builder_code); },
+            [](const OnFill& f) {
+                return (f.trigger.has_value() && order_item_has_builder_code(*f.trigger)) ||
+                       any_item(f.actions, order_item_has_builder_code);
+            },
+            [](const auto&) { return false; },  // modify, cancel, cancel-all
+        },
+        item.v);
+}
+
+bool action_has_builder_code(const Action& action) {
+    if (const auto* orders = std::get_if<Orders>(&action.v)) return any_item(orders->items, order_item_has_builder_code);
+    if (const auto* p = std::get_if<MultisigPropose>(&action.v)) return any_action(p->actions, action_has_builder_code);
+    return false;
+}
+
+bool order_item_has_explicit_slippage(const OrderItem& item) {
+    return std::visit(
+        Overloaded{
+            [](const Order& o) { return o.slippage.has_value(); },
+            [](const TriggerBasket& b) { return any_item(b.actions, order_item_has_explicit_slippage); },
+            [](const OnFill& f) {
+                return (f.trigger.has_value() && order_item_has_explicit_slippage(*f.trigger)) ||
+                       any_item(f.actions, order_item_has_explicit_slippage);
+            },
+            [](const auto&) { return false; },
+        },
+        item.v);
+}
+
+bool action_has_explicit_slippage(const Action& action) {
+    if (const auto* orders = std::get_if<Orders>(&action.v))
+        return any_item(orders->items, order_item_has_explicit_slippage);
+    if (const auto* p = std::get_if<MultisigPropose>(&action.v))
+        return any_action(p->actions, action_has_explicit_slippage);
+    return false;
+}
+
+uint8_t message_wire_version(const Action& action) {
+    if (action_has_builder_code(action)) return 3;
+    if (action_has_explicit_slippage(action)) return 2;
+    return 0;
+}
+
+}  // namespace vorn
