@@ -473,6 +473,24 @@ for i, owner in enumerate(OWNERS):
         case(f"solana/withdraw_tx/{i}_{amount}", "export_withdraw_intent_transaction", owner, amount, HASH)
         case(f"solana/deposit_ix/{i}_{amount}", "build_deposit_instruction", owner, amount)
         case(f"solana/withdraw_ix/{i}_{amount}", "build_withdraw_intent_instruction", owner, amount)
+# Owner encodings at the edges of the curve test: small-order points, x = 0
+# with the sign bit, y >= p, and two points just off the curve.
+P25519 = 2**255 - 19
+
+
+def y_encoding(y, sign=False):
+    raw = bytearray(y.to_bytes(32, "little"))
+    raw[31] |= 0x80 if sign else 0
+    return bytes(raw)
+
+
+EDGE_OWNERS = ([y_encoding(y, s) for y in (0, 1, P25519 - 1) for s in (False, True)]
+               + [y_encoding(P25519 + k, s) for k in range(19) for s in (False, True)]
+               + [y_encoding(y, s) for y in range(2, 40) for s in (False, True)]
+               + [bytes.fromhex("26e8958fc2b227b045c3f489f2ef98f0d5dfac05d3c63339b13802886d53fc05"),
+                  bytes.fromhex("c7176a703d4dd84fba3c0b760d10670f2a2053fa2c39ccc64ec7fd7792ac03fa")])
+for raw in EDGE_OWNERS:
+    case(f"solana/owner_edge/{raw.hex()}", "build_withdraw_intent_instruction", b58(raw), 3)
 case("solana/deposit_tx/keywords", "export_deposit_transaction", recent_blockhash=HASH, amount=5, owner=WALLET)
 
 # ---- validation, Keypair, Signer objects
