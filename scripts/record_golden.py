@@ -517,6 +517,10 @@ for k, seed in {"seed1": SEED, "seed2": SEED2, "zeros": bytes(32)}.items():
 for strategy in ("timestamp", "counter", "high_frequency"):
     case(f"signer/with_nonce_manager/{strategy}", "Signer.with_nonce_manager", vk.Keypair.from_bytes(SEED), strategy,
          "mainnet")
+for method in ("set_compute_order_id", "set_compute_batch_order_ids"):
+    for value in (True, False):
+        case(f"signer/flags/{method}/{value}", "Signer." + method, value, _on_signer=S)
+    sign(f"error/signer/{method}_none", method, None)
 for flags in ({}, {"order_id": False}, {"batch_ids": False}):
     name = "_".join(flags) or "defaults"
     case(f"signer/flags/{name}/order_id", "Signer.computes_order_id", _on_signer=signer(**flags))
