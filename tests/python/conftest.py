@@ -3,9 +3,12 @@
 The test modules import the helpers with ``from conftest import ...``.
 """
 
+import json
 import os
 import re
 import struct
+import subprocess
+import sys
 
 import nacl.exceptions
 import nacl.signing
@@ -64,6 +67,18 @@ def verifies(pubkey_b58: str, msg: bytes, signature_b58: str) -> bool:
         return True
     except nacl.exceptions.BadSignatureError:
         return False
+
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(vk.__file__)))  # the tree whose module is under test
+
+
+def run_child(args, timeout=600, **env):
+    """Runs the interpreter with args, importing the module under test; returns the JSON of its last line."""
+    proc = subprocess.run([sys.executable, "-X", "faulthandler", *args], capture_output=True, text=True,
+                          timeout=timeout, env=dict(os.environ, PYTHONPATH=os.pathsep.join([ROOT, HERE]), **env))
+    assert proc.returncode == 0, f"exit {proc.returncode}\n{proc.stdout[-3000:]}\n{proc.stderr[-3000:]}"
+    return json.loads(proc.stdout.splitlines()[-1])
 
 
 def raises(exc, text):

@@ -3,18 +3,14 @@ child finishes parallel batches on threads of its own (no hang), its
 signatures verify, its timestamp nonces differ from all of the parent's.
 Each scenario runs in a fresh interpreter that kills a child that hangs."""
 
-import json
 import os
-import subprocess
-import sys
 import textwrap
 
 import pytest
 
-from conftest import b58decode, verifies
+from conftest import b58decode, run_child, verifies
 from vorn_keychain import _native as vk
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(vk.__file__)))
 KEY = bytes(range(7, 39))
 ORDERS = [{"type": "order", "symbol": "BTC-USD", "is_buy": i % 2 == 0, "price": 100000 + i, "size": 0.25}
           for i in range(32)]
@@ -80,11 +76,7 @@ SCENARIOS = {
 
 
 def run(body):
-    code = PRELUDE + textwrap.dedent(body) + "\nprint(json.dumps(out))\n"
-    proc = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=240,
-                          env=dict(os.environ, PYTHONPATH=ROOT))
-    assert proc.returncode == 0, f"exit {proc.returncode}\n{proc.stdout[-3000:]}\n{proc.stderr[-3000:]}"
-    return json.loads(proc.stdout.splitlines()[-1])
+    return run_child(["-c", PRELUDE + textwrap.dedent(body) + "\nprint(json.dumps(out))\n"], timeout=240)
 
 
 @pytest.mark.parametrize("scenario", list(SCENARIOS))

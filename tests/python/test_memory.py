@@ -15,10 +15,9 @@ import gc
 import json
 import os
 import resource
-import subprocess
 import sys
 
-from conftest import LIMIT, OTHER, skip_under_asan
+from conftest import LIMIT, OTHER, run_child, skip_under_asan
 from test_golden import call_of, first_cases
 from vorn_keychain import _native as vk
 
@@ -29,13 +28,7 @@ UNFIXED = {"random_hash": (vk.random_hash, lambda: vk.random_hash(1)),
 
 @skip_under_asan
 def test_every_public_call_keeps_memory_flat():
-    here = os.path.dirname(os.path.abspath(__file__))
-    env = dict(os.environ, PYTHONPATH=os.pathsep.join([os.path.dirname(os.path.dirname(here)), here]),
-               MALLOC_ARENA_MAX="1")
-    proc = subprocess.run([sys.executable, os.path.abspath(__file__)], capture_output=True, text=True,
-                          timeout=900, env=env)
-    assert proc.returncode == 0, f"exit {proc.returncode}\n{proc.stderr[-3000:]}"
-    report = json.loads(proc.stdout.splitlines()[-1])
+    report = run_child([os.path.abspath(__file__)], timeout=900, MALLOC_ARENA_MAX="1")
     assert report["unexpected"] == [] and report["leaks"] == [], report
     assert report["rss_growth"] < 4 * 2**20, report["rss_growth"]
     # Every public name and every Signer member has its loops.

@@ -6,19 +6,15 @@ allocation failure, and external signing end to end."""
 import copy
 import gc
 import importlib
-import os
 import pickle
-import subprocess
 import sys
 import textwrap
 
 import nacl.signing
 import pytest
 
-from conftest import LIMIT, OID, SEED, b58encode, skip_under_asan, verifies
+from conftest import LIMIT, OID, ROOT, SEED, b58encode, run_child, skip_under_asan, verifies
 from vorn_keychain import _native as vk
-
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(vk.__file__)))
 
 
 def test_registration():
@@ -105,9 +101,8 @@ def test_external_wallet_round_trip_equals_local_signing():
 
 @skip_under_asan
 def test_memory_error_leaves_the_module_usable():
-    # The address space is capped after the input is built, so the signing
-    # call itself runs out of memory.
-    code = textwrap.dedent("""
+    # The address space is capped after the input is built, so the signing call itself runs out of memory.
+    assert run_child(["-c", textwrap.dedent("""
         import resource
         from vorn_keychain import _native as vk
         s = vk.Signer(vk.Keypair(), "mainnet")
@@ -117,15 +112,10 @@ def test_memory_error_leaves_the_module_usable():
         soft, hard = resource.getrlimit(resource.RLIMIT_AS)
         resource.setrlimit(resource.RLIMIT_AS, (used + 150 * 2**20, hard))
         try:
-            s.sign(order, nonce=1)
-            print("signed")
+            outcome = [s.sign(order, nonce=1) and "signed"]
         except MemoryError:
-            print("MemoryError")
+            outcome = ["MemoryError"]
         resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
         del order
-        print("usable" if s.sign({"type": "cancel_all", "symbols": ["BTC-USD"]}, nonce=2)["nonce"] == 2 else "broken")
-    """)
-    out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
-                         env=dict(os.environ, PYTHONPATH=ROOT), timeout=120)
-    assert out.returncode == 0, out.stderr
-    assert out.stdout.split() == ["MemoryError", "usable"]
+        print(repr(outcome + [s.sign({"type": "cancel_all"}, nonce=2)["nonce"]]).replace("'", '"'))
+    """)], timeout=120) == ["MemoryError", 2]

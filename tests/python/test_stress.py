@@ -19,23 +19,17 @@ import gc
 import json
 import math
 import os
-import subprocess
 import sys
 
+from conftest import run_child
 from test_borrow import DictSub, FloatSub, IntSub, ListSub, Mutator, StrSub
 
 
 def test_malformed_values_never_crash_or_raise_the_wrong_type():
-    here = os.path.dirname(os.path.abspath(__file__))
-    env = dict(os.environ, PYTHONPATH=os.pathsep.join([os.path.dirname(os.path.dirname(here)), here]))
-    proc = subprocess.run([sys.executable, "-X", "faulthandler", os.path.abspath(__file__)], capture_output=True,
-                          text=True, timeout=600, env=env)
-    where = f"exit {proc.returncode}\nstderr:\n{proc.stderr[-3000:]}\nstdout:\n{proc.stdout[-3000:]}"
-    assert proc.returncode == 0, where
-    report = json.loads(proc.stdout.splitlines()[-1])
-    assert report["baselines"] > 80 and report["baseline_failures"] == [], where
-    assert report["failures"] == [] and report["refcount_drift"] == [], where
-    assert report["duplicate_nonces"] == 0 and report["healthy"], where
+    report = run_child([os.path.abspath(__file__)])
+    assert report["baselines"] > 80 and report["baseline_failures"] == [], report
+    assert report["failures"] == [] and report["refcount_drift"] == [], report
+    assert report["duplicate_nonces"] == 0 and report["healthy"], report
     assert report["calls"] > 40000 and report["raised"] > report["calls"] // 2, report
 
 
