@@ -12,7 +12,7 @@ import sys
 
 import pytest
 
-from conftest import b58decode, b58encode, verifies
+from conftest import LIMIT, b58decode, b58encode, verifies
 from vorn_keychain import _native as vk
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
@@ -25,23 +25,18 @@ def run_example(name):
     return done.stdout
 
 
-def order(symbol, is_buy, price, size, **extra):
-    return {"type": "order", "symbol": symbol, "is_buy": is_buy, "price": price, "size": size, **extra}
-
-
 def check_signed(account, tx, item):
     prepared = vk.py_prepare_order(item, "devnet", account, nonce=tx["nonce"])
     assert verifies(account, prepared["message_bytes"], tx["signature"])
-    assert tx.get("order_id") == prepared.get("order_id")
-    assert tx["actions"] == prepared["actions"]
+    assert (tx.get("order_id"), tx["actions"]) == (prepared.get("order_id"), prepared["actions"])
 
 
 def test_sign_order():
     out = json.loads(run_example("sign_order.py"))
     account, limit = out["account"], out["limit"]
-    check_signed(account, limit, order("BTC-USD", True, 50000.0, 0.25))
-    check_signed(account, out["market"], order("ETH-USD", False, 0, 1.5, order_type={"type": "market"},
-                                               slippage=0.01))
+    check_signed(account, limit, dict(LIMIT, price=50000.0))
+    check_signed(account, out["market"], dict(LIMIT, symbol="ETH-USD", is_buy=False, price=0, size=1.5,
+                                              order_type={"type": "market"}, slippage=0.01))
     check_signed(account, out["cancel"], {"type": "cancel", "symbol": "BTC-USD", "order_id": limit["order_id"]})
 
 
@@ -51,7 +46,7 @@ def test_batch_sign_ladder_has_consecutive_nonces_and_verifies():
     nonces = [tx["nonce"] for tx in ladder]
     assert len(ladder) == 12 and nonces == list(range(nonces[0], nonces[0] + 12))
     for i, tx in enumerate(ladder):
-        check_signed(out["account"], tx, order("BTC-USD", True, 49000.0 + 50 * i, 0.01))
+        check_signed(out["account"], tx, dict(LIMIT, price=49000.0 + 50 * i, size=0.01))
     assert len(out["bracket"]["actions"]) == 3
 
 

@@ -32,10 +32,12 @@ PRELUDE = textwrap.dedent(f"""
         r, w = os.pipe()
         pid = os.fork()
         if pid == 0:
-            os.close(r)
-            with os.fdopen(w, "w") as f:
-                f.write(json.dumps(child()))
-            os._exit(0)
+            try:  # a child that fails writes nothing, and never returns into the parent's code
+                os.close(r)
+                with os.fdopen(w, "w") as f:
+                    f.write(json.dumps(child()))
+            finally:
+                os._exit(0)
         os.close(w)
         deadline = time.monotonic() + 60
         while not os.waitpid(pid, os.WNOHANG)[0]:

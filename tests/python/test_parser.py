@@ -31,8 +31,8 @@ ACCEPTED = [
     *[(dict(LIMIT, order_type={"type": "limit", "tif": tif}), "l.tif", want)
       for tif, want in (("alo", "ALO"), ("Ioc", "IOC"), (5, "GTC"), (None, "GTC"), ("\u0131oc", "IOC"))],
     (dict(LIMIT, order_type={"type": "limit"}), "l.tif", "GTC"),
-    *[(dict(LIMIT, order_type=t), "m.c", "BTC-USD") for t in (
-        {"type": "trigger"}, {"type": "trigger", "is_market": 0, "trigger_px": "x"}, {"type": "trigger", "is_market": None})],
+    *[(dict(LIMIT, order_type=t), "m.c", "BTC-USD") for t in ({"type": "trigger"}, {"type": "trigger", "is_market": None},
+                                                              {"type": "trigger", "is_market": 0, "trigger_px": "x"})],
     *[(({"type": "cancel_all"} if s is None else {"type": "cancel_all", "symbols": s}), "cxa.c", want)
       for s, want in ((None, []), ("BTC-USD", []), (["A", 1], []), (("A", "B"), ["A", "B"]))],
     (dict(STOP, limit_price="x"), "st.lim", None), (dict(STOP, limit_price=None), "st.lim", None),
@@ -50,7 +50,8 @@ def test_accepted_shapes(signer, order, path, expected):
     assert got == expected and type(got) is type(expected)
 
 
-@pytest.mark.parametrize("extra", [{"client_id": OID}, {"extra": object(), "trigger_price": "x"}, {"builder_code": None}])
+@pytest.mark.parametrize("extra", [{"client_id": OID}, {"extra": object(), "trigger_price": "x"},
+                                   {"builder_code": None}])
 def test_keys_that_change_nothing(signer, extra):
     assert signer.sign(dict(LIMIT, **extra), nonce=4) == signer.sign(LIMIT, nonce=4)
 
@@ -65,7 +66,8 @@ def test_reading_does_not_change_the_dict(signer):
 
 
 @pytest.mark.parametrize("field,value,text", [
-    ("is_buy", numpy_like_bool(True, with_slot=False), "object of type 'bool_' does not define a '__bool__' conversion"),
+    ("is_buy", numpy_like_bool(True, with_slot=False),
+     "object of type 'bool_' does not define a '__bool__' conversion"),
     ("size", object(), None), ("symbol", 5, None), ("is_buy", None, None), ("price", "1", None),
     ("slippage", "x", None)])
 def test_python_values_refused(signer, field, value, text):

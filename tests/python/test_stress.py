@@ -182,7 +182,8 @@ def _child_main():
         sweep(label, case)
         gc.collect()
         after = [sys.getrefcount(v) for v in tracked]
-        report["refcount_drift"] += [[label, type(v).__name__, b, a] for v, b, a in zip(tracked, before, after) if a != b]
+        report["refcount_drift"] += [[label, type(v).__name__, b, a]
+                                     for v, b, a in zip(tracked, before, after) if a != b]
     # Health afterwards: signing works, verifies, no exception is left set.
     gc.collect()
     if (sys.getrefcount(vk.Keypair), sys.getrefcount(vk.Signer)) != class_refs:
