@@ -1,6 +1,7 @@
 """The example scripts run as a user runs them, and what they print holds up:
-signatures verify over independently rebuilt messages, nonces follow the
-documented rules, and the error cases carry the module's real exceptions."""
+signatures verify over the messages the same inputs prepare (whose bytes the
+golden files pin), nonces follow the documented rules, and the error cases
+carry the module's real exceptions."""
 
 import base64
 import json
@@ -11,79 +12,63 @@ import sys
 
 import pytest
 
-from conftest import b58decode, b58encode, cancel_order, limit_order, market_order, message, order_id, verifies
+from conftest import LIMIT, b58decode, b58encode, verifies
+from vorn_keychain import _native as vk
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-DEVNET = 3
 
 
 def run_example(name):
-    env = dict(os.environ, PYTHONPATH=str(ROOT))
-    done = subprocess.run([sys.executable, str(ROOT / "examples" / name)], env=env, capture_output=True,
-                          text=True, timeout=120)
+    done = subprocess.run([sys.executable, str(ROOT / "examples" / name)], env=dict(os.environ, PYTHONPATH=str(ROOT)),
+                          capture_output=True, text=True, timeout=120)
     assert done.returncode == 0, done.stderr
     return done.stdout
 
 
-def test_sign_order_limit_verifies_over_rebuilt_message():
+def check_signed(account, tx, item):
+    prepared = vk.py_prepare_order(item, "devnet", account, nonce=tx["nonce"])
+    assert verifies(account, prepared["message_bytes"], tx["signature"])
+    assert (tx.get("order_id"), tx["actions"]) == (prepared.get("order_id"), prepared["actions"])
+
+
+def test_sign_order():
     out = json.loads(run_example("sign_order.py"))
-    account = out["account"]
-    limit = out["limit"]
-    record = limit_order("BTC-USD", True, 50000.0, 0.25)
-    msg = message([record], limit["nonce"], b58decode(account), domain=DEVNET)
-    assert verifies(account, msg, limit["signature"])
-    assert limit["order_id"] == order_id(record, b58decode(account), limit["nonce"])
-    market = out["market"]
-    # A slippage bound switches the message to the format that carries it.
-    msg = message([market_order("ETH-USD", False, 1.5, slippage=0.01, wv=2)], market["nonce"], b58decode(account),
-                  domain=DEVNET, wv=2)
-    assert verifies(account, msg, market["signature"])
-    cancel = out["cancel"]
-    assert cancel["actions"] == [{"cx": {"c": "BTC-USD", "oid": limit["order_id"]}}]
-    msg = message([cancel_order("BTC-USD", b58decode(limit["order_id"]))], cancel["nonce"], b58decode(account),
-                  domain=DEVNET)
-    assert verifies(account, msg, cancel["signature"])
+    account, limit = out["account"], out["limit"]
+    check_signed(account, limit, dict(LIMIT, price=50000.0))
+    check_signed(account, out["market"], dict(LIMIT, symbol="ETH-USD", is_buy=False, price=0, size=1.5,
+                                              order_type={"type": "market"}, slippage=0.01))
+    check_signed(account, out["cancel"], {"type": "cancel", "symbol": "BTC-USD", "order_id": limit["order_id"]})
 
 
 def test_batch_sign_ladder_has_consecutive_nonces_and_verifies():
     out = json.loads(run_example("batch_sign.py"))
-    account = out["account"]
     ladder = out["ladder"]
-    assert len(ladder) == 12
     nonces = [tx["nonce"] for tx in ladder]
-    assert nonces == list(range(nonces[0], nonces[0] + 12))
+    assert len(ladder) == 12 and nonces == list(range(nonces[0], nonces[0] + 12))
     for i, tx in enumerate(ladder):
-        msg = message([limit_order("BTC-USD", True, 49000.0 + 50 * i, 0.01)], tx["nonce"], b58decode(account),
-                      domain=DEVNET)
-        assert verifies(account, msg, tx["signature"]), i
+        check_signed(out["account"], tx, dict(LIMIT, price=49000.0 + 50 * i, size=0.01))
     assert len(out["bracket"]["actions"]) == 3
 
 
 def test_wallet_flow_every_mode_verifies_over_what_the_wallet_signed():
     out = json.loads(run_example("wallet_flow.py"))
-    account = out["account"]
-    msg = bytes.fromhex(out["message_hex"])
+    account, msg = out["account"], bytes.fromhex(out["message_hex"])
     assert verifies(account, msg, out["direct"]["signature"])
     assert set(out["modes"]) == {"raw", "base58", "offchain"}
     for mode, entry in out["modes"].items():
-        signed = entry["signed"]
-        assert signed["nonce"] == out["nonce"]
-        wallet_msg = bytes.fromhex(entry["wallet_message_hex"])
-        assert verifies(account, wallet_msg, signed["signature"]), mode
+        assert entry["signed"]["nonce"] == out["nonce"]
+        assert verifies(account, bytes.fromhex(entry["wallet_message_hex"]), entry["signed"]["signature"]), mode
     assert out["modes"]["raw"]["wallet_message_hex"] == out["message_hex"]
-    assert bytes.fromhex(out["modes"]["base58"]["wallet_message_hex"]) == \
-        b58encode(msg).encode()
-    assert out["modes"]["offchain"]["clear_sign_message"]
+    assert bytes.fromhex(out["modes"]["base58"]["wallet_message_hex"]) == b58encode(msg).encode()
+    assert out["modes"]["offchain"]["clear_sign_message"].startswith("Vorn Exchange Transaction\n")
 
 
 def test_solana_deposit_transaction_carries_owner_and_blockhash():
     out = json.loads(run_example("solana_deposit.py"))
     for key in ("deposit_transaction_base64", "withdraw_intent_transaction_base64"):
         raw = base64.b64decode(out[key])
-        assert b58decode(out["owner"]) in raw
-        assert b58decode(out["recent_blockhash"]) in raw
-        assert raw[0] == 1  # one signature slot, left empty for the owner's wallet
-        assert raw[1:65] == bytes(64)
+        assert b58decode(out["owner"]) in raw and b58decode(out["recent_blockhash"]) in raw
+        assert raw[0] == 1 and raw[1:65] == bytes(64)  # one empty signature slot for the owner's wallet
     assert out["instruction"]["accounts"][0] == {"pubkey": out["owner"], "is_signer": True, "is_writable": True}
 
 
@@ -92,18 +77,12 @@ def error_cases():
     return {c["case"]: c for c in json.loads(run_example("error_handling.py"))}
 
 
-@pytest.mark.parametrize("case,exception", [
-    ("missing_price", "ValueError"),
-    ("bad_domain", "ValueError"),
-    ("wrong_signature", "ValueError"),
-    ("wrong_type", "TypeError"),
-    ("negative_nonce", "OverflowError"),
-])
+@pytest.mark.parametrize("case,exception", [("missing_price", "ValueError"), ("bad_domain", "ValueError"),
+                                            ("wrong_signature", "ValueError"), ("wrong_type", "TypeError"),
+                                            ("negative_nonce", "OverflowError")])
 def test_error_handling_reports_real_exceptions(error_cases, case, exception):
-    assert error_cases[case]["exception"] == exception
-    assert error_cases[case]["message"]
+    assert error_cases[case]["exception"] == exception and error_cases[case]["message"]
 
 
 def test_demo_prints_a_finalised_order():
-    out = run_example("demo.py")
-    assert "finalised from the wallet's signature" in out
+    assert "finalised from the wallet's signature" in run_example("demo.py")
