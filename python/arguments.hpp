@@ -38,31 +38,47 @@ struct Object {
     }
 };
 
-// str, viewed in place.
-struct Text {
-    std::string_view value;
-    bool read(PyObject* obj, const char* name) { return to_text(obj, name, &value); }
+// A value converted by one function of convert.hpp (or of the dict readers)
+// when read.
+template <class T, bool (*Read)(PyObject*, const char*, T*)>
+struct Arg {
+    T value{};
+    bool read(PyObject* obj, const char* name) { return Read(obj, name, &value); }
 };
 
-// str, copied.
-struct String {
-    std::string value;
-    bool read(PyObject* obj, const char* name) { return to_string(obj, name, &value); }
+// The same for an optional parameter: Read also takes nullptr (omitted).
+template <class T, bool (*Read)(PyObject*, const char*, T*)>
+struct OptionalArg : Arg<T, Read> {
+    static constexpr bool optional = true;
 };
 
-// bytes, viewed in place.
-struct Bytes {
-    std::string_view value;
-    bool read(PyObject* obj, const char* name) { return to_bytes(obj, name, &value); }
-};
+using Text = Arg<std::string_view, to_text>;  // str, viewed in place
+using String = Arg<std::string, to_string>;   // str, copied
+using Bytes = Arg<std::string_view, to_bytes>;  // bytes, viewed in place
+using Flag = Arg<bool, to_strict_bool>;       // bool only
+using U8 = Arg<uint8_t, to_u8>;
+using U64 = Arg<uint64_t, to_u64>;
+using F64 = Arg<double, to_f64>;
+using OptionalF64 = OptionalArg<std::optional<double>, to_optional_f64>;
+// An optional nonce (or base nonce); none means a nonce is drawn.
+using Nonce = OptionalArg<std::optional<uint64_t>, to_optional_u64>;
+// The optional transfer kind, matched when read.
+using Kind = OptionalArg<TransferKind, parse_transfer_kind>;
+using OrderList = Arg<std::vector<OrderItem>, parse_order_list>;  // a list of order dicts
+using Config = Arg<LiquidatorConfig, parse_liquidator_config>;    // a liquidator configuration dict
 
-// A public key: str when read, base58 decoded in the decode step.
-struct Key {
+// str when read, decoded from the text in the decode step: a public key or a
+// network name.
+template <class T, bool (*Decode)(std::string_view, T*)>
+struct Decoded {
     std::string_view text;
-    Pubkey value;
+    T value{};
     bool read(PyObject* obj, const char* name) { return to_text(obj, name, &text); }
-    bool decode() { return decode_pubkey(text, &value); }
+    bool decode() { return Decode(text, &value); }
 };
+
+using Key = Decoded<Pubkey, decode_pubkey>;
+using Domain = Decoded<SignatureDomain, decode_domain>;
 
 // An optional public key; None and omission give no key.
 struct OptionalKey {
@@ -77,67 +93,6 @@ struct OptionalKey {
         value = key;
         return true;
     }
-};
-
-// A network name: str when read, matched in the decode step.
-struct Domain {
-    std::string_view text;
-    SignatureDomain value = SignatureDomain::Mainnet;
-    bool read(PyObject* obj, const char* name) { return to_text(obj, name, &text); }
-    bool decode() { return decode_domain(text, &value); }
-};
-
-// bool only.
-struct Flag {
-    bool value = false;
-    bool read(PyObject* obj, const char* name) { return to_strict_bool(obj, name, &value); }
-};
-
-struct U8 {
-    uint8_t value = 0;
-    bool read(PyObject* obj, const char* name) { return to_u8(obj, name, &value); }
-};
-
-struct U64 {
-    uint64_t value = 0;
-    bool read(PyObject* obj, const char* name) { return to_u64(obj, name, &value); }
-};
-
-struct F64 {
-    double value = 0.0;
-    bool read(PyObject* obj, const char* name) { return to_f64(obj, name, &value); }
-};
-
-struct OptionalF64 {
-    static constexpr bool optional = true;
-    std::optional<double> value;
-    bool read(PyObject* obj, const char* name) { return to_optional_f64(obj, name, &value); }
-};
-
-// An optional nonce (or base nonce); none means the signer draws one.
-struct Nonce {
-    static constexpr bool optional = true;
-    std::optional<uint64_t> value;
-    bool read(PyObject* obj, const char* name) { return to_optional_u64(obj, name, &value); }
-};
-
-// The optional transfer kind, matched when read.
-struct Kind {
-    static constexpr bool optional = true;
-    TransferKind value = TransferKind::Internal;
-    bool read(PyObject* obj, const char*) { return parse_transfer_kind(obj, &value); }
-};
-
-// A list of order dicts.
-struct OrderList {
-    std::vector<OrderItem> value;
-    bool read(PyObject* obj, const char* name) { return parse_order_list(obj, name, &value); }
-};
-
-// A liquidator configuration dict.
-struct Config {
-    LiquidatorConfig value;
-    bool read(PyObject* obj, const char* name) { return parse_liquidator_config(obj, name, &value); }
 };
 
 // The decode step of any converter (true for those without one).

@@ -1,6 +1,7 @@
 // Module functions of the signing surface: random client hashes, unique
 // timestamps, key and hash validation, and order ids without a private key.
-#include "functions.hpp"
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
 
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "convert.hpp"
 #include "errors.hpp"
 #include "fastcall.hpp"
+#include "module.hpp"
 #include "types/keypair.hpp"
 #include "sign/nonce.hpp"
 #include "order_parse.hpp"
@@ -64,11 +66,8 @@ PyObject* compute_order_id_from_order(Late<AnyOrder> order, U64 nonce, Key accou
 }
 
 }  // namespace
-}  // namespace vorn::py
 
-using namespace vorn::py;
-
-PyMethodDef vorn_signing_methods[] = {
+PyMethodDef signing_functions[] = {
     {"random_hash", py_random_hash, METH_NOARGS, "random_hash()\n--\n\nGenerate a random hash (for client order IDs)"},
     {"current_timestamp", py_current_timestamp, METH_NOARGS,
      "current_timestamp()\n--\n\nGet the current Unix timestamp in nanoseconds"},
@@ -89,3 +88,5 @@ PyMethodDef vorn_signing_methods[] = {
      "Returns `None` for non-order actions (cancel/modify/cancel-all)."},
     {nullptr, nullptr, 0, nullptr},
 };
+
+}  // namespace vorn::py

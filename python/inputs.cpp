@@ -77,11 +77,11 @@ bool parse_builder_code(PyObject* value, std::optional<vorn::Commission>* out) {
     return true;
 }
 
-bool parse_transfer_kind(PyObject* kind, vorn::TransferKind* out) {
+bool parse_transfer_kind(PyObject* kind, const char* argname, vorn::TransferKind* out) {
     *out = vorn::TransferKind::Internal;
     if (kind == nullptr || kind == Py_None) return true;
     std::string_view text;
-    if (!to_text(kind, "kind", &text)) return false;
+    if (!to_text(kind, argname, &text)) return false;
     if (text == "internal") return true;
     if (text == "external") {
         *out = vorn::TransferKind::External;

@@ -10,6 +10,7 @@
 #include "convert.hpp"
 #include "errors.hpp"
 #include "fastcall.hpp"
+#include "module.hpp"
 #include "results.hpp"
 
 namespace vorn::py {
@@ -171,19 +172,13 @@ PyObject* create_keypair_type() {
     return Py_NewRef(reinterpret_cast<PyObject*>(g_keypair_type));
 }
 
-bool is_keypair(PyObject* obj) {
-    return g_keypair_type != nullptr && PyObject_TypeCheck(obj, g_keypair_type);
-}
-
-const vorn::Keypair& keypair_of(PyObject* obj) { return *as_keypair(obj)->kp; }
-
-bool to_keypair(PyObject* obj, const char* argname, const vorn::Keypair** out) {
-    if (!is_keypair(obj)) {
-        PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be converted to 'Keypair'", argname,
+bool KeypairArg::read(PyObject* obj, const char* name) {
+    if (g_keypair_type == nullptr || !PyObject_TypeCheck(obj, g_keypair_type)) {
+        PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be converted to 'Keypair'", name,
                      type_name(obj));
         return false;
     }
-    *out = &keypair_of(obj);
+    value = as_keypair(obj)->kp;
     return true;
 }
 

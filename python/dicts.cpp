@@ -1,18 +1,18 @@
-// Prepared-message and wallet dicts: building them from core records and
-// reading them back.
-#include "wallet_dicts.hpp"
+// Signed, prepared and wallet dicts: building them from core records and
+// reading the last two back.
+#include "dicts.hpp"
 
 #include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "types/base58.hpp"
-#include "types/base64.hpp"
 #include "convert.hpp"
 #include "errors.hpp"
-#include "types/hex.hpp"
 #include "results.hpp"
+#include "types/base58.hpp"
+#include "types/base64.hpp"
+#include "types/hex.hpp"
 
 namespace vorn::py {
 namespace {
@@ -30,6 +30,17 @@ PyRef optional_value(PyObject* dict, const char* key) {
     PyRef v = dict_get(dict, key);
     if (v && v.get() == Py_None) return PyRef();
     return v;
+}
+
+// The optional text under `key`; None counts as absent.
+bool optional_text(PyObject* dict, const char* key, std::optional<std::string>* out) {
+    out->reset();
+    PyRef v = optional_value(dict, key);
+    if (!v) return true;
+    std::string s;
+    if (!to_string(v.get(), nullptr, &s)) return false;
+    *out = std::move(s);
+    return true;
 }
 
 // Any value the standard json module can serialise, as a JSON array. The
@@ -60,6 +71,31 @@ bool actions_from_python(PyObject* value, std::vector<json>* out) {
 }
 
 }  // namespace
+
+PyObject* signed_transaction_to_python(const SignedTransaction& tx) {
+    PyRef d(PyDict_New());
+    if (!d) return nullptr;
+    if (!set_item(d.get(), "actions", json_list_to_python(tx.actions)) ||
+        !set_item(d.get(), "nonce", PyLong_FromUnsignedLongLong(tx.nonce)) ||
+        !set_item(d.get(), "account", text_to_python(tx.account)) ||
+        !set_item(d.get(), "signer", text_to_python(tx.signer)) ||
+        !set_item(d.get(), "signature", text_to_python(tx.signature))) {
+        return nullptr;
+    }
+    if (tx.order_id && !set_item(d.get(), "order_id", text_to_python(*tx.order_id))) return nullptr;
+    if (tx.order_ids && !set_item(d.get(), "order_ids", text_list_to_python(*tx.order_ids))) return nullptr;
+    return d.release();
+}
+
+PyObject* signed_to_python(const Outcome<SignedTransaction>& r) {
+    if (!r) return raise_failure(r.error());
+    return signed_transaction_to_python(*r);
+}
+
+PyObject* signed_to_python(const Outcome<std::vector<SignedTransaction>>& r) {
+    if (!r) return raise_failure(r.error());
+    return list_to_python(*r, signed_transaction_to_python);
+}
 
 PyObject* prepared_to_python(const PreparedMessage& p) {
     PyRef d(PyDict_New());
@@ -107,12 +143,7 @@ bool read_prepared(PyObject* obj, const char* argname, PreparedMessage* out) {
     if (!require(obj, "signer", &v) || !to_string(v.get(), nullptr, &out->signer)) return false;
     if (!require(obj, "nonce", &v) || !to_u64(v.get(), nullptr, &out->nonce)) return false;
 
-    out->order_id.reset();
-    if (PyRef id = optional_value(obj, "order_id")) {
-        std::string s;
-        if (!to_string(id.get(), nullptr, &s)) return false;
-        out->order_id = std::move(s);
-    }
+    if (!optional_text(obj, "order_id", &out->order_id)) return false;
     out->order_ids.reset();
     if (PyRef ids = optional_value(obj, "order_ids")) {
         std::vector<std::string> list;
@@ -143,13 +174,7 @@ bool read_wallet(PyObject* obj, const char* argname, WalletMessage* out) {
     if (!parse_signature_mode(mode.get(), nullptr, &out->mode)) return false;
     if (!require(obj, "message_bytes", &v) || !to_byte_list(v.get(), nullptr, &out->message)) return false;
 
-    out->text.reset();
-    if (PyRef text = optional_value(obj, "clear_sign_message")) {
-        std::string s;
-        if (!to_string(text.get(), nullptr, &s)) return false;
-        out->text = std::move(s);
-    }
-    return true;
+    return optional_text(obj, "clear_sign_message", &out->text);
 }
 
 PyObject* finalize_to_python(PreparedMessage prepared, std::string_view signature,
