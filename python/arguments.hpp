@@ -1,5 +1,6 @@
-// Argument converters of the call path (fastcall.hpp). A body declares one
-// converter per parameter, in parameter order; the call path converts the
+// Argument converters of the call path (fastcall.hpp), all of them: the one
+// place where arguments are converted. A body declares one converter per
+// parameter, in parameter order; the call path converts the
 // bound arguments in three steps, each over all parameters in order:
 //
 //   read(obj, name)   the Python type conversion; obj is nullptr for an
@@ -25,6 +26,7 @@
 #include "convert.hpp"
 #include "inputs.hpp"
 #include "order_parse.hpp"
+#include "types/keypair.hpp"
 #include "types/types.hpp"
 
 namespace vorn::py {
@@ -93,6 +95,103 @@ struct OptionalKey {
         value = key;
         return true;
     }
+};
+
+// ---- arguments of particular functions and methods ----
+
+// A Keypair instance (defined in keypair_type.cpp, which owns the type).
+struct KeypairArg {
+    const Keypair* value = nullptr;
+    bool read(PyObject* obj, const char* name);
+};
+
+// One order dict.
+struct Order {
+    OrderItem value;
+    bool read(PyObject* obj, const char*) { return parse_order_item(obj, &value); }
+};
+
+// A list of lists of order dicts.
+struct Batches {
+    std::vector<std::vector<OrderItem>> value;
+    bool read(PyObject* obj, const char* name) {
+        if (!check_list(obj, name)) return false;
+        // A tuple copy keeps the inner lists alive while user code runs.
+        PyRef outer(PyList_AsTuple(obj));
+        if (!outer) return false;
+        Py_ssize_t n = PyTuple_GET_SIZE(outer.get());
+        value.reserve(static_cast<size_t>(n));
+        for (Py_ssize_t i = 0; i < n; ++i) {
+            std::vector<OrderItem> items;
+            if (!parse_order_list(PyTuple_GET_ITEM(outer.get(), i), nullptr, &items)) return false;
+            value.push_back(std::move(items));
+        }
+        return true;
+    }
+};
+
+// A sequence of tuples of `Arity` members, each converted by `item`; the
+// shapes of all tuples are checked before any member is converted.
+template <Py_ssize_t Arity, class T, bool (*Item)(PyObject* tuple, T* out)>
+struct Tuples {
+    std::vector<T> value;
+    bool read(PyObject* obj, const char* name) {
+        PyRef holder;
+        std::vector<PyObject*> tuples;
+        if (!to_tuple_sequence(obj, name, Arity, &holder, &tuples)) return false;
+        value.reserve(tuples.size());
+        for (PyObject* t : tuples) {
+            T x{};
+            if (!Item(t, &x)) return false;
+            value.push_back(std::move(x));
+        }
+        return true;
+    }
+};
+
+inline PyObject* member(PyObject* tuple, Py_ssize_t i) { return PyTuple_GET_ITEM(tuple, i); }
+
+inline bool leverage_pair(PyObject* t, std::pair<std::string, double>* out) {
+    return to_string(member(t, 0), nullptr, &out->first) && to_f64(member(t, 1), nullptr, &out->second);
+}
+
+inline bool oracle_price(PyObject* t, OraclePrice* p) {
+    return to_u64(member(t, 0), nullptr, &p->timestamp) && to_string(member(t, 1), nullptr, &p->symbol) &&
+           to_f64(member(t, 2), nullptr, &p->price);
+}
+
+inline bool pyth_entry(PyObject* t, PythEntry* e) {
+    return to_u64(member(t, 0), nullptr, &e->timestamp) && to_u64(member(t, 1), nullptr, &e->feed_index) &&
+           to_u64(member(t, 2), nullptr, &e->price) && to_i16(member(t, 3), nullptr, &e->exponent);
+}
+
+using Leverage = Tuples<2, std::pair<std::string, double>, leverage_pair>;
+using OraclePrices = Tuples<3, OraclePrice, oracle_price>;
+using PythEntries = Tuples<4, PythEntry, pyth_entry>;
+
+// An order dict, wrapped into an on-fill item when it carries "on_fill".
+struct OrderWithOnFill {
+    OrderItem value;
+    bool read(PyObject* obj, const char*) { return parse_order_with_on_fill(obj, &value); }
+};
+
+// The transfer kind: its type is checked when read, its text after the keys.
+struct CheckedKind {
+    static constexpr bool optional = true;
+    PyObject* obj = nullptr;
+    std::optional<std::string_view> text;
+    TransferKind value = TransferKind::Internal;
+    bool read(PyObject* given, const char* name) {
+        obj = given;
+        return to_optional_text(given, name, &text);
+    }
+    bool decode() { return parse_transfer_kind(obj, "kind", &value); }
+};
+
+// An order dict in either shape (compute_order_id_from_order).
+struct AnyOrder {
+    OrderItem value;
+    bool read(PyObject* obj, const char* name) { return check_dict(obj, name) && parse_compact_order(obj, &value); }
 };
 
 // The decode step of any converter (true for those without one).

@@ -73,18 +73,6 @@ bool to_bounded(PyObject* obj, const char* argname, T* out) {
     return true;
 }
 
-// None and omission give an empty optional; anything else goes through
-// `convert`.
-template <class T, class Convert>
-bool to_optional(PyObject* obj, const char* argname, std::optional<T>* out, Convert convert) {
-    out->reset();
-    if (obj == nullptr || obj == Py_None) return true;
-    T v{};
-    if (!convert(obj, argname, &v)) return false;
-    *out = v;
-    return true;
-}
-
 // The value of a core result, or its error raised as ValueError.
 template <class T>
 bool store(vorn::Result<T> r, T* out) {
@@ -150,6 +138,24 @@ PyObject* as_fast_sequence(PyObject* obj, const char* argname) {
     PyRef fast(PySequence_Fast(obj, "expected a sequence"));
     if (!fast) return nullptr;
     return PyList_Check(fast.get()) ? PyList_AsTuple(fast.get()) : fast.release();
+}
+
+// Each item of a sequence (not a str) converted by `convert`, in order;
+// `out` is empty.
+template <class T, class Convert>
+bool to_list(PyObject* obj, const char* argname, std::vector<T>* out, Convert convert) {
+    PyRef seq(as_fast_sequence(obj, argname));
+    if (!seq) return false;
+    Py_ssize_t n = PySequence_Fast_GET_SIZE(seq.get());
+    out->reserve(static_cast<size_t>(n));
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        // Hold the element: its conversion may run user code.
+        PyRef item = PyRef::borrow(PySequence_Fast_GET_ITEM(seq.get(), i));
+        T v{};
+        if (!convert(item.get(), nullptr, &v)) return false;
+        out->push_back(std::move(v));
+    }
+    return true;
 }
 
 }  // namespace
@@ -269,32 +275,12 @@ bool to_byte_list(PyObject* obj, const char* argname, std::vector<uint8_t>* out)
         out->assign(p, p + PyBytes_GET_SIZE(obj));
         return true;
     }
-    PyRef seq(as_fast_sequence(obj, argname));
-    if (!seq) return false;
-    Py_ssize_t n = PySequence_Fast_GET_SIZE(seq.get());
-    out->reserve(static_cast<size_t>(n));
-    for (Py_ssize_t i = 0; i < n; ++i) {
-        // Hold the element: its conversion may run user code.
-        PyRef item = PyRef::borrow(PySequence_Fast_GET_ITEM(seq.get(), i));
-        uint8_t b = 0;
-        if (!to_u8(item.get(), nullptr, &b)) return false;
-        out->push_back(b);
-    }
-    return true;
+    return to_list(obj, argname, out, to_u8);
 }
 
 bool to_text_list(PyObject* obj, const char* argname, std::vector<std::string>* out) {
     out->clear();
-    PyRef seq(as_fast_sequence(obj, argname));
-    if (!seq) return false;
-    Py_ssize_t n = PySequence_Fast_GET_SIZE(seq.get());
-    out->reserve(static_cast<size_t>(n));
-    for (Py_ssize_t i = 0; i < n; ++i) {
-        std::string s;
-        if (!to_string(PySequence_Fast_GET_ITEM(seq.get(), i), nullptr, &s)) return false;
-        out->push_back(std::move(s));
-    }
-    return true;
+    return to_list(obj, argname, out, to_string);
 }
 
 bool to_tuple_sequence(PyObject* obj, const char* argname, Py_ssize_t arity, PyRef* holder,

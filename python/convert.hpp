@@ -137,6 +137,18 @@ bool decode_domain(std::string_view text, vorn::SignatureDomain* out);
 bool to_pubkey(PyObject* obj, const char* argname, vorn::Pubkey* out);
 bool to_domain(PyObject* obj, const char* argname, vorn::SignatureDomain* out);
 
+// None and nullptr (omitted) give an empty optional; anything else goes
+// through `convert`, one of the converters above.
+template <class T, class Convert>
+bool to_optional(PyObject* obj, const char* argname, std::optional<T>* out, Convert convert) {
+    out->reset();
+    if (obj == nullptr || obj == Py_None) return true;
+    T v{};
+    if (!convert(obj, argname, &v)) return false;
+    *out = std::move(v);
+    return true;
+}
+
 // The Python type name of an object, for messages.
 const char* type_name(PyObject* obj);
 

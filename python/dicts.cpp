@@ -25,22 +25,11 @@ bool require(PyObject* dict, const char* key, PyRef* out) {
     return false;
 }
 
-// The value under an optional key; None counts as absent.
-PyRef optional_value(PyObject* dict, const char* key) {
+// The value under an optional key, converted; absent and None give none.
+template <class T, class Convert>
+bool optional_field(PyObject* dict, const char* key, std::optional<T>* out, Convert convert) {
     PyRef v = dict_get(dict, key);
-    if (v && v.get() == Py_None) return PyRef();
-    return v;
-}
-
-// The optional text under `key`; None counts as absent.
-bool optional_text(PyObject* dict, const char* key, std::optional<std::string>* out) {
-    out->reset();
-    PyRef v = optional_value(dict, key);
-    if (!v) return true;
-    std::string s;
-    if (!to_string(v.get(), nullptr, &s)) return false;
-    *out = std::move(s);
-    return true;
+    return to_optional(v.get(), nullptr, out, convert);
 }
 
 // Any value the standard json module can serialise, as a JSON array. The
@@ -88,13 +77,11 @@ PyObject* signed_transaction_to_python(const SignedTransaction& tx) {
 }
 
 PyObject* signed_to_python(const Outcome<SignedTransaction>& r) {
-    if (!r) return raise_failure(r.error());
-    return signed_transaction_to_python(*r);
+    return convert_result(r, signed_transaction_to_python);
 }
 
 PyObject* signed_to_python(const Outcome<std::vector<SignedTransaction>>& r) {
-    if (!r) return raise_failure(r.error());
-    return list_to_python(*r, signed_transaction_to_python);
+    return convert_result(r, [](const auto& txs) { return list_to_python(txs, signed_transaction_to_python); });
 }
 
 PyObject* prepared_to_python(const PreparedMessage& p) {
@@ -143,14 +130,8 @@ bool read_prepared(PyObject* obj, const char* argname, PreparedMessage* out) {
     if (!require(obj, "signer", &v) || !to_string(v.get(), nullptr, &out->signer)) return false;
     if (!require(obj, "nonce", &v) || !to_u64(v.get(), nullptr, &out->nonce)) return false;
 
-    if (!optional_text(obj, "order_id", &out->order_id)) return false;
-    out->order_ids.reset();
-    if (PyRef ids = optional_value(obj, "order_ids")) {
-        std::vector<std::string> list;
-        if (!to_text_list(ids.get(), nullptr, &list)) return false;
-        out->order_ids = std::move(list);
-    }
-    return true;
+    return optional_field(obj, "order_id", &out->order_id, to_string) &&
+           optional_field(obj, "order_ids", &out->order_ids, to_text_list);
 }
 
 bool parse_signature_mode(PyObject* obj, const char* argname, SignatureMode* out) {
@@ -174,14 +155,13 @@ bool read_wallet(PyObject* obj, const char* argname, WalletMessage* out) {
     if (!parse_signature_mode(mode.get(), nullptr, &out->mode)) return false;
     if (!require(obj, "message_bytes", &v) || !to_byte_list(v.get(), nullptr, &out->message)) return false;
 
-    return optional_text(obj, "clear_sign_message", &out->text);
+    return optional_field(obj, "clear_sign_message", &out->text, to_string);
 }
 
 PyObject* finalize_to_python(PreparedMessage prepared, std::string_view signature,
                              std::optional<std::span<const uint8_t>> message) {
-    Result<SignedTransaction> tx = finalize_with_message(std::move(prepared), signature, message);
-    if (!tx) return raise_core_error(tx.error());
-    return signed_transaction_to_python(*tx);
+    return convert_result(finalize_with_message(std::move(prepared), signature, message),
+                          signed_transaction_to_python);
 }
 
 }  // namespace vorn::py

@@ -46,16 +46,11 @@ std::string compute_order_id(Bytes raw) {
     return vorn::compute_order_id(reinterpret_cast<const uint8_t*>(raw.value.data()), raw.value.size()).to_base58();
 }
 
-// An order dict in either shape; parsed once the nonce and the account text
-// have converted.
-struct AnyOrder {
-    vorn::OrderItem value;
-    bool read(PyObject* obj, const char* name) { return check_dict(obj, name) && parse_compact_order(obj, &value); }
-};
-
 constexpr const char* kFromOrderParams[] = {"order", "nonce", "account"};
 constexpr CallSignature kFromOrder{"compute_order_id_from_order", kFromOrderParams, 3, 3};
 
+// Unusual: the order is read after the nonce and the account text have
+// converted, and before the account decodes.
 PyObject* compute_order_id_from_order(Late<AnyOrder> order, U64 nonce, Key account) {
     std::vector<uint8_t> scratch;
     scratch.reserve(96);

@@ -1,5 +1,4 @@
 // The Keypair class.
-#include "keypair_type.hpp"
 
 #include <sodium.h>
 
@@ -70,14 +69,6 @@ PyObject* keypair_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     });
 }
 
-void keypair_dealloc(PyObject* self) {
-    PyTypeObject* type = Py_TYPE(self);
-    delete as_keypair(self)->kp;  // the core keypair wipes its secret
-    as_keypair(self)->kp = nullptr;
-    type->tp_free(self);
-    Py_DECREF(type);
-}
-
 constexpr const char* kFromBase58Params[] = {"s"};
 constexpr CallSignature kFromBase58{"Keypair.from_base58", kFromBase58Params, 1, 1};
 
@@ -142,7 +133,7 @@ PyGetSetDef kKeypairGetSet[] = {
 PyType_Slot kKeypairSlots[] = {
     {Py_tp_doc, const_cast<char*>("Keypair(*args)\n--\n\nEd25519 keypair for signing transactions")},
     {Py_tp_new, reinterpret_cast<void*>(keypair_new)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(keypair_dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_owner<KeypairObject, &KeypairObject::kp>)},
     {Py_tp_methods, kKeypairMethods},
     {Py_tp_getset, kKeypairGetSet},
     {Py_tp_repr, reinterpret_cast<void*>(keypair_repr)},
@@ -160,17 +151,7 @@ PyType_Spec kKeypairTypeDef = {
 
 }  // namespace
 
-PyObject* create_keypair_type() {
-    if (g_keypair_type == nullptr) {
-        PyObject* type = PyType_FromSpec(&kKeypairTypeDef);
-        if (type == nullptr) {
-            PyErr_Print();
-            return raise_fault_text("failed to create type object for Keypair");
-        }
-        g_keypair_type = reinterpret_cast<PyTypeObject*>(type);  // kept for the life of the process
-    }
-    return Py_NewRef(reinterpret_cast<PyObject*>(g_keypair_type));
-}
+PyObject* create_keypair_type() { return create_type(kKeypairTypeDef, g_keypair_type); }
 
 bool KeypairArg::read(PyObject* obj, const char* name) {
     if (g_keypair_type == nullptr || !PyObject_TypeCheck(obj, g_keypair_type)) {

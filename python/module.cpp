@@ -5,6 +5,8 @@
 #include <Python.h>
 
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 #include "convert.hpp"
 #include "errors.hpp"
@@ -59,6 +61,27 @@ bool register_all(PyObject* module) {
     }
     return true;
 }
+
+}  // namespace
+
+namespace vorn::py {
+
+PyObject* create_type(PyType_Spec& spec, PyTypeObject*& type) {
+    if (type == nullptr) {
+        PyObject* created = PyType_FromSpec(&spec);
+        if (created == nullptr) {
+            PyErr_Print();
+            const char* dot = std::strrchr(spec.name, '.');
+            return raise_fault_text(std::string("failed to create type object for ") + (dot ? dot + 1 : spec.name));
+        }
+        type = reinterpret_cast<PyTypeObject*>(created);
+    }
+    return Py_NewRef(reinterpret_cast<PyObject*>(type));
+}
+
+}  // namespace vorn::py
+
+namespace {
 
 PyModuleDef native_module = {
     PyModuleDef_HEAD_INIT,

@@ -24,6 +24,25 @@ extern PyMethodDef prepare_functions[];  // prepare_functions.cpp: py_prepare_ a
 PyObject* create_keypair_type();  // keypair_type.cpp
 PyObject* create_signer_type();   // signer_type.cpp
 
+// For those two: the type made from `spec` on the first call and kept in
+// `type` for the life of the process; a new reference. A type that cannot be
+// created prints the interpreter's error and raises the internal fault
+// "failed to create type object for <class name>".
+PyObject* create_type(PyType_Spec& spec, PyTypeObject*& type);
+
+// The tp_dealloc of a class whose instances own one core object through
+// Member: deletes it (the core types wipe their secrets) and frees the
+// instance.
+template <class Instance, auto Member>
+void dealloc_owner(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    Instance* instance = reinterpret_cast<Instance*>(self);
+    delete (instance->*Member);
+    instance->*Member = nullptr;
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
 }  // namespace vorn::py
 
 #pragma GCC visibility pop

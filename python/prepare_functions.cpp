@@ -220,33 +220,12 @@ using Network = First<Domain>;
 using Account = First<Key>;
 using SignerKey = First<OptionalKey>;
 
-// An order dict, wrapped into an on-fill item when it carries "on_fill".
-struct OrderWithOnFill {
-    OrderItem value;
-    bool read(PyObject* obj, const char*) { return parse_order_with_on_fill(obj, &value); }
-};
-
-// The transfer kind: its type is checked when read, its text after the keys.
-struct CheckedKind {
-    static constexpr bool optional = true;
-    PyObject* obj = nullptr;
-    std::optional<std::string_view> text;
-    TransferKind value = TransferKind::Internal;
-    bool read(PyObject* given, const char* name) {
-        obj = given;
-        return to_optional_text(given, name, &text);
-    }
-    bool decode() { return parse_transfer_kind(obj, "kind", &value); }
-};
-
 // Draws the nonce when none was given, then prepares with it.
 template <class Prepare>
 PyObject* with_nonce(const Nonce& nonce, Prepare&& prepare) {
     Timed<uint64_t> resolved = resolve_nonce(nonce.value);
     if (!resolved) return raise_fault(resolved.error());
-    Result<PreparedMessage> prepared = prepare(*resolved);
-    if (!prepared) return raise_core_error(prepared.error());
-    return prepared_to_python(*prepared);
+    return convert_result(prepare(*resolved), prepared_to_python);
 }
 
 PyObject* prepare(const Action& action, const Network& domain, const Account& account, const SignerKey& signer,
@@ -276,10 +255,9 @@ constexpr CallSignature kPrepareAllOrders{"py_prepare_all_orders", kAllOrdersPar
 // Every order is converted here, on the calling thread, before any work goes
 // to the pool.
 PyObject* prepare_all(OrderList orders, Network domain, Account account, SignerKey signer, Nonce base) {
-    Outcome<std::vector<PreparedMessage>> prepared =
-        prepare_all_orders(std::move(orders.value), domain.value, account.value, signer.value, base.value);
-    if (!prepared) return raise_failure(prepared.error());
-    return prepared_list_to_python(*prepared);
+    return convert_result(
+        prepare_all_orders(std::move(orders.value), domain.value, account.value, signer.value, base.value),
+        prepared_list_to_python);
 }
 
 constexpr const char* kGroupParams[] = {"orders", "signature_domain", "account", "signer", "nonce"};

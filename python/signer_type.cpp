@@ -19,7 +19,6 @@
 #include "dicts.hpp"
 #include "errors.hpp"
 #include "fastcall.hpp"
-#include "keypair_type.hpp"
 #include "module.hpp"
 #include "order_parse.hpp"
 #include "results.hpp"
@@ -89,72 +88,6 @@ PyObject* wrap(PyTypeObject* type, Result<Signer>&& r) {
     return obj.release();
 }
 
-// ---- converters of the Signer's own parameter kinds ----
-
-// One order dict.
-struct Order {
-    OrderItem value;
-    bool read(PyObject* obj, const char*) { return parse_order_item(obj, &value); }
-};
-
-// A list of lists of order dicts.
-struct Batches {
-    std::vector<std::vector<OrderItem>> value;
-    bool read(PyObject* obj, const char* name) {
-        if (!check_list(obj, name)) return false;
-        // A tuple copy keeps the inner lists alive while user code runs.
-        PyRef outer(PyList_AsTuple(obj));
-        if (!outer) return false;
-        Py_ssize_t n = PyTuple_GET_SIZE(outer.get());
-        value.reserve(static_cast<size_t>(n));
-        for (Py_ssize_t i = 0; i < n; ++i) {
-            std::vector<OrderItem> items;
-            if (!parse_order_list(PyTuple_GET_ITEM(outer.get(), i), nullptr, &items)) return false;
-            value.push_back(std::move(items));
-        }
-        return true;
-    }
-};
-
-// A sequence of tuples of `Arity` members, each converted by `item`; the
-// shapes of all tuples are checked before any member is converted.
-template <Py_ssize_t Arity, class T, bool (*Item)(PyObject* tuple, T* out)>
-struct Tuples {
-    std::vector<T> value;
-    bool read(PyObject* obj, const char* name) {
-        PyRef holder;
-        std::vector<PyObject*> tuples;
-        if (!to_tuple_sequence(obj, name, Arity, &holder, &tuples)) return false;
-        value.reserve(tuples.size());
-        for (PyObject* t : tuples) {
-            T x{};
-            if (!Item(t, &x)) return false;
-            value.push_back(std::move(x));
-        }
-        return true;
-    }
-};
-
-PyObject* member(PyObject* tuple, Py_ssize_t i) { return PyTuple_GET_ITEM(tuple, i); }
-
-bool leverage_pair(PyObject* t, std::pair<std::string, double>* out) {
-    return to_string(member(t, 0), nullptr, &out->first) && to_f64(member(t, 1), nullptr, &out->second);
-}
-
-bool oracle_price(PyObject* t, OraclePrice* p) {
-    return to_u64(member(t, 0), nullptr, &p->timestamp) && to_string(member(t, 1), nullptr, &p->symbol) &&
-           to_f64(member(t, 2), nullptr, &p->price);
-}
-
-bool pyth_entry(PyObject* t, PythEntry* e) {
-    return to_u64(member(t, 0), nullptr, &e->timestamp) && to_u64(member(t, 1), nullptr, &e->feed_index) &&
-           to_u64(member(t, 2), nullptr, &e->price) && to_i16(member(t, 3), nullptr, &e->exponent);
-}
-
-using Leverage = Tuples<2, std::pair<std::string, double>, leverage_pair>;
-using OraclePrices = Tuples<3, OraclePrice, oracle_price>;
-using PythEntries = Tuples<4, PythEntry, pyth_entry>;
-
 // ---- construction ----
 
 constexpr const char* kNewParams[] = {"keypair", "signature_domain"};
@@ -185,14 +118,6 @@ PyObject* with_nonce_manager(KeypairArg kp, Text strategy_name, Text domain) {
     std::optional<NonceStrategy> strategy = nonce_strategy_from_name(strategy_name.value);
     if (!strategy) return raise_value_error(kInvalidNonceStrategy);
     return wrap(g_signer_type, Signer::with_nonce_manager(*kp.value, *strategy, domain.value));
-}
-
-void signer_dealloc(PyObject* self) {
-    PyTypeObject* type = Py_TYPE(self);
-    delete as_signer(self)->signer;  // the core signer wipes its keypair copy
-    as_signer(self)->signer = nullptr;
-    type->tp_free(self);
-    Py_DECREF(type);
 }
 
 // ---- flags, accessors and raw signing ----
@@ -524,7 +449,7 @@ PyType_Slot kSignerSlots[] = {
     {Py_tp_doc,
      const_cast<char*>("Signer(keypair, signature_domain)\n--\n\nHigh-performance transaction signer")},
     {Py_tp_new, reinterpret_cast<void*>(signer_new)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(signer_dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_owner<SignerObject, &SignerObject::signer>)},
     {Py_tp_methods, kSignerMethods},
     {Py_tp_getset, kSignerGetSet},
     {Py_tp_repr, reinterpret_cast<void*>(signer_repr)},
@@ -541,16 +466,6 @@ PyType_Spec kSignerTypeDef = {
 
 }  // namespace
 
-PyObject* create_signer_type() {
-    if (g_signer_type == nullptr) {
-        PyObject* type = PyType_FromSpec(&kSignerTypeDef);
-        if (type == nullptr) {
-            PyErr_Print();
-            return raise_fault_text("failed to create type object for Signer");
-        }
-        g_signer_type = reinterpret_cast<PyTypeObject*>(type);  // kept for the life of the process
-    }
-    return Py_NewRef(reinterpret_cast<PyObject*>(g_signer_type));
-}
+PyObject* create_signer_type() { return create_type(kSignerTypeDef, g_signer_type); }
 
 }  // namespace vorn::py

@@ -50,18 +50,14 @@ constexpr CallSignature kExportWithdraw{"export_withdraw_intent_transaction", kE
 
 template <bool Deposit>
 PyObject* build_instruction(Text owner, U64 amount) {
-    auto ix = vorn::solana::instruction(owner.value, amount.value, Deposit);
-    if (!ix) return raise_core_error(ix.error());
-    return instruction_to_python(*ix);
+    return convert_result(vorn::solana::instruction(owner.value, amount.value, Deposit), instruction_to_python);
 }
 
 template <bool Deposit>
 PyObject* export_transaction(Text owner, U64 amount, Text blockhash) {
     auto ix = vorn::solana::instruction(owner.value, amount.value, Deposit);
     if (!ix) return raise_core_error(ix.error());
-    auto tx = vorn::solana::export_transaction(std::move(*ix), blockhash.value);
-    if (!tx) return raise_core_error(tx.error());
-    return text_to_python(*tx);
+    return convert_result(vorn::solana::export_transaction(std::move(*ix), blockhash.value), text_to_python);
 }
 
 }  // namespace

@@ -33,9 +33,7 @@ constexpr const char* kFinalizeWalletParams[] = {"wallet", "signature"};
 constexpr CallSignature kFinalizeWalletMessage{"finalize_wallet_message", kFinalizeWalletParams, 2, 2};
 
 PyObject* prepare_wallet_message_fn(PreparedDict prepared, Mode mode) {
-    Result<WalletMessage> wallet = prepare_wallet_message(std::move(prepared.value), mode.value);
-    if (!wallet) return raise_core_error(wallet.error());
-    return wallet_to_python(*wallet);
+    return convert_result(prepare_wallet_message(std::move(prepared.value), mode.value), wallet_to_python);
 }
 
 // The signature is checked over the wallet bytes rebuilt from the
