@@ -73,17 +73,6 @@ bool to_bounded(PyObject* obj, const char* argname, T* out) {
     return true;
 }
 
-// The value of a core result, or its error raised as ValueError.
-template <class T>
-bool store(vorn::Result<T> r, T* out) {
-    if (!r) {
-        raise_core_error(r.error());
-        return false;
-    }
-    *out = *r;
-    return true;
-}
-
 // NumPy's boolean scalar type: type module numpy, type name bool or bool_.
 bool is_numpy_bool(PyObject* obj) {
     PyTypeObject* t = Py_TYPE(obj);
@@ -308,16 +297,6 @@ bool decode_pubkey(std::string_view text, vorn::Pubkey* out) { return store(vorn
 bool decode_hash(std::string_view text, vorn::Hash* out) { return store(vorn::Hash::from_base58(text), out); }
 bool decode_domain(std::string_view text, vorn::SignatureDomain* out) {
     return store(vorn::signature_domain_from_str(text), out);
-}
-
-bool to_pubkey(PyObject* obj, const char* argname, vorn::Pubkey* out) {
-    std::string_view text;
-    return to_text(obj, argname, &text) && decode_pubkey(text, out);
-}
-
-bool to_domain(PyObject* obj, const char* argname, vorn::SignatureDomain* out) {
-    std::string_view text;
-    return to_text(obj, argname, &text) && decode_domain(text, out);
 }
 
 }  // namespace vorn::py

@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "errors.hpp"
 #include "types/types.hpp"
 
 namespace vorn::py {
@@ -126,16 +127,23 @@ bool to_text_list(PyObject* obj, const char* argname, std::vector<std::string>* 
 bool to_tuple_sequence(PyObject* obj, const char* argname, Py_ssize_t arity, PyRef* holder,
                        std::vector<PyObject*>* items);
 
-// ---- core values from text ----
+// ---- core values ----
+
+// The value of a core result, or its error raised as ValueError.
+template <class T>
+bool store(vorn::Result<T> r, T* out) {
+    if (!r) {
+        raise_core_error(r.error());
+        return false;
+    }
+    *out = std::move(*r);
+    return true;
+}
 
 // Decode base58 text; the core's error becomes ValueError.
 bool decode_pubkey(std::string_view text, vorn::Pubkey* out);
 bool decode_hash(std::string_view text, vorn::Hash* out);
 bool decode_domain(std::string_view text, vorn::SignatureDomain* out);
-
-// Text conversion followed by the decode above.
-bool to_pubkey(PyObject* obj, const char* argname, vorn::Pubkey* out);
-bool to_domain(PyObject* obj, const char* argname, vorn::SignatureDomain* out);
 
 // None and nullptr (omitted) give an empty optional; anything else goes
 // through `convert`, one of the converters above.

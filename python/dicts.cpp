@@ -137,13 +137,7 @@ bool read_prepared(PyObject* obj, const char* argname, PreparedMessage* out) {
 bool parse_signature_mode(PyObject* obj, const char* argname, SignatureMode* out) {
     std::string_view text;
     if (!to_text(obj, argname, &text)) return false;
-    Result<SignatureMode> mode = signature_mode_from_str(text);
-    if (!mode) {
-        raise_core_error(mode.error());
-        return false;
-    }
-    *out = *mode;
-    return true;
+    return store(signature_mode_from_str(text), out);
 }
 
 bool read_wallet(PyObject* obj, const char* argname, WalletMessage* out) {

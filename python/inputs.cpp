@@ -68,12 +68,9 @@ bool parse_builder_code(PyObject* value, std::optional<vorn::Commission>* out) {
     if (!to_u8(fee_obj.get(), nullptr, &fee)) return false;
     vorn::Pubkey to;
     if (!decode_pubkey(to_text_value, &to)) return false;
-    auto commission = vorn::Commission::make(to, fee);
-    if (!commission) {
-        raise_core_error(commission.error());
-        return false;
-    }
-    *out = *commission;
+    vorn::Commission commission;
+    if (!store(vorn::Commission::make(to, fee), &commission)) return false;
+    *out = commission;
     return true;
 }
 

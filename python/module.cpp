@@ -25,9 +25,12 @@ struct Part {
 // The registration order is part of the module's interface: it is the order
 // of __all__.
 constexpr Part kParts[] = {
-    {vorn::py::wallet_functions, nullptr},  {vorn::py::solana_functions, nullptr},
-    {nullptr, vorn::py::create_keypair_type}, {nullptr, vorn::py::create_signer_type},
-    {vorn::py::signing_functions, nullptr}, {vorn::py::prepare_functions, nullptr},
+    {vorn::py::wallet_functions, nullptr},
+    {vorn::py::solana_functions, nullptr},
+    {nullptr, vorn::py::create_keypair_type},
+    {nullptr, vorn::py::create_signer_type},
+    {vorn::py::signing_functions, nullptr},
+    {vorn::py::prepare_functions, nullptr},
 };
 
 // Sets the attribute and appends the name to __all__ (created by the first

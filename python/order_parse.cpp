@@ -247,6 +247,14 @@ bool parse_modify(PyObject* d, vorn::OrderItem* out) {
     return emit(std::move(m), out);
 }
 
+// The fields a trigger item ends with: "iso" and "builder_code".
+template <class T>
+bool emit_trigger(PyObject* d, T t, vorn::OrderItem* out) {
+    t.iso = lenient_bool_field(d, "iso");
+    if (!builder_code_field(d, &t.commission)) return false;
+    return emit(std::move(t), out);
+}
+
 // Stop and take-profit items.
 template <class T>
 bool parse_tpsl(PyObject* d, vorn::OrderItem* out) {
@@ -257,9 +265,7 @@ bool parse_tpsl(PyObject* d, vorn::OrderItem* out) {
         return false;
     }
     t.limit_price = number_or_nan_field(d, "limit_price");
-    t.iso = lenient_bool_field(d, "iso");
-    if (!builder_code_field(d, &t.commission)) return false;
-    return emit(std::move(t), out);
+    return emit_trigger(d, std::move(t), out);
 }
 
 bool parse_range(PyObject* d, vorn::OrderItem* out) {
@@ -271,9 +277,7 @@ bool parse_range(PyObject* d, vorn::OrderItem* out) {
     }
     r.lmin = number_or_nan_field(d, "lmin");
     r.lmax = number_or_nan_field(d, "lmax");
-    r.iso = lenient_bool_field(d, "iso");
-    if (!builder_code_field(d, &r.commission)) return false;
-    return emit(std::move(r), out);
+    return emit_trigger(d, std::move(r), out);
 }
 
 bool parse_trailing(PyObject* d, vorn::OrderItem* out) {
@@ -285,9 +289,7 @@ bool parse_trailing(PyObject* d, vorn::OrderItem* out) {
     }
     PyRef limit = dict_get(d, "limit_price");
     if (limit) t.limit_price = number_or_none(limit.get());
-    t.iso = lenient_bool_field(d, "iso");
-    if (!builder_code_field(d, &t.commission)) return false;
-    return emit(std::move(t), out);
+    return emit_trigger(d, std::move(t), out);
 }
 
 bool parse_trigger_basket(PyObject* d, vorn::OrderItem* out) {

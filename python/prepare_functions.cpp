@@ -346,6 +346,8 @@ constexpr const char* kTransferParams[] = {"from_pubkey", "to_pubkey", "margin_a
                                            "account",     "kind",      "signer",        "nonce"};
 constexpr CallSignature kPrepareTransfer{"py_prepare_transfer", kTransferParams, 8, 5};
 
+// Unusual: the kind's type is checked in parameter order, its value only after
+// the keys have decoded.
 PyObject* prepare_transfer_fn(Key from, Key to, F64 amount, Network domain, Account account, CheckedKind kind,
                               SignerKey signer, Nonce nonce) {
     const Transfer transfer{.kind = kind.value, .from = from.value, .to = to.value, .amount = amount.value};
