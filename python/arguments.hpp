@@ -54,10 +54,12 @@ struct OptionalArg : Arg<T, Read> {
     static constexpr bool optional = true;
 };
 
-using Text = Arg<std::string_view, to_text>;  // str, viewed in place
-using String = Arg<std::string, to_string>;   // str, copied
-using Bytes = Arg<std::string_view, to_bytes>;  // bytes, viewed in place
-using Flag = Arg<bool, to_strict_bool>;       // bool only
+// str (viewed in place or copied), bytes (viewed in place), bool only, and
+// numbers.
+using Text = Arg<std::string_view, to_text>;
+using String = Arg<std::string, to_string>;
+using Bytes = Arg<std::string_view, to_bytes>;
+using Flag = Arg<bool, to_strict_bool>;
 using U8 = Arg<uint8_t, to_u8>;
 using U64 = Arg<uint64_t, to_u64>;
 using F64 = Arg<double, to_f64>;
@@ -66,8 +68,9 @@ using OptionalF64 = OptionalArg<std::optional<double>, to_optional_f64>;
 using Nonce = OptionalArg<std::optional<uint64_t>, to_optional_u64>;
 // The optional transfer kind, matched when read.
 using Kind = OptionalArg<TransferKind, parse_transfer_kind>;
-using OrderList = Arg<std::vector<OrderItem>, parse_order_list>;  // a list of order dicts
-using Config = Arg<LiquidatorConfig, parse_liquidator_config>;    // a liquidator configuration dict
+// A list of order dicts, and a liquidator configuration dict.
+using OrderList = Arg<std::vector<OrderItem>, parse_order_list>;
+using Config = Arg<LiquidatorConfig, parse_liquidator_config>;
 
 // str when read, decoded from the text in the decode step: a public key or a
 // network name.

@@ -13,18 +13,6 @@ namespace {
 constexpr const char* kOutOfRange = "out of range integral type conversion attempted";
 constexpr const char* kStrToVec = "Can't extract `str` to `Vec`";
 
-// "argument 'x': 'int' object cannot be converted to 'str'", or without the
-// prefix for dict fields.
-bool wrong_type(PyObject* obj, const char* argname, const char* expected) {
-    if (argname != nullptr) {
-        PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be converted to '%s'", argname,
-                     type_name(obj), expected);
-    } else {
-        PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to '%s'", type_name(obj), expected);
-    }
-    return false;
-}
-
 bool not_an_integer(PyObject* obj, const char* argname) {
     if (argname != nullptr) {
         PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be interpreted as an integer", argname,
@@ -148,6 +136,16 @@ bool to_list(PyObject* obj, const char* argname, std::vector<T>* out, Convert co
 }
 
 }  // namespace
+
+bool wrong_type(PyObject* obj, const char* argname, const char* expected) {
+    if (argname != nullptr) {
+        PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be converted to '%s'", argname,
+                     type_name(obj), expected);
+    } else {
+        PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to '%s'", type_name(obj), expected);
+    }
+    return false;
+}
 
 const char* type_name(PyObject* obj) { return Py_TYPE(obj)->tp_name; }
 

@@ -157,6 +157,11 @@ bool to_optional(PyObject* obj, const char* argname, std::optional<T>* out, Conv
     return true;
 }
 
+// Raises the TypeError "argument 'x': 'int' object cannot be converted to
+// 'str'" (without the argument prefix when argname is nullptr) and returns
+// false.
+bool wrong_type(PyObject* obj, const char* argname, const char* expected);
+
 // The Python type name of an object, for messages.
 const char* type_name(PyObject* obj);
 

@@ -154,11 +154,7 @@ PyType_Spec kKeypairTypeDef = {
 PyObject* create_keypair_type() { return create_type(kKeypairTypeDef, g_keypair_type); }
 
 bool KeypairArg::read(PyObject* obj, const char* name) {
-    if (g_keypair_type == nullptr || !PyObject_TypeCheck(obj, g_keypair_type)) {
-        PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be converted to 'Keypair'", name,
-                     type_name(obj));
-        return false;
-    }
+    if (g_keypair_type == nullptr || !PyObject_TypeCheck(obj, g_keypair_type)) return wrong_type(obj, name, "Keypair");
     value = as_keypair(obj)->kp;
     return true;
 }

@@ -56,6 +56,8 @@ PyObject* json_to_python(const nlohmann::json& value) {
     Py_RETURN_NONE;
 }
 
-PyObject* json_list_to_python(const std::vector<nlohmann::json>& values) { return list_to_python(values, json_to_python); }
+PyObject* json_list_to_python(const std::vector<nlohmann::json>& values) {
+    return list_to_python(values, json_to_python);
+}
 
 }  // namespace vorn::py

@@ -137,7 +137,9 @@ PyObject* signer_pubkey(PyObject* self, void*) {
 }
 
 PyObject* signer_repr(PyObject* self) {
-    return read_shared(self, [](const Signer& s) { return text_to_python("Signer(pubkey='" + s.pubkey_base58() + "')"); });
+    return read_shared(self, [](const Signer& s) {
+        return text_to_python("Signer(pubkey='" + s.pubkey_base58() + "')");
+    });
 }
 
 PyObject* signer_computes_order_id(PyObject* self, PyObject*) {

@@ -93,3 +93,25 @@ def test_case(name):
     expected = {k: case[k] for k in ("result", "error") if k in case}
     # Compared as JSON text: key order, -0.0, 1 versus 1.0 and NaN all count.
     assert json.dumps(outcome(case)) == json.dumps(expected)
+
+
+def first_cases(readers=()):
+    """For each callable its first successful and first refused case, as
+    {(call, kind): {"result"|"error": case}}; the calls in `readers` get one
+    entry per item kind of their first argument. Used by the sweeps."""
+    out = {}
+    for name, case in CASES.items():
+        if case.get("property") or name.startswith(("surface/", "sign/bytes")):
+            continue
+        first = (dec(case["args"]) or [None])[0]
+        kind = first.get("type", next(iter(first), None)) if isinstance(first, dict) else None
+        key = (case["call"], kind if case["call"] in readers else None)
+        out.setdefault(key, {}).setdefault("result" if "result" in case else "error", case)
+    return out
+
+
+def call_of(case, drop_nonce=False):
+    """The case's callable and its decoded arguments (explicit nonces dropped on request)."""
+    obj, name = target(case)
+    kwargs = {k: v for k, v in dec(case["kwargs"]).items() if not (drop_nonce and k in ("nonce", "base_nonce"))}
+    return getattr(obj, name), dec(case["args"]), kwargs
