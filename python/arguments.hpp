@@ -1,5 +1,6 @@
-// Argument converters of the call path (fastcall.hpp). A body declares one
-// converter per parameter, in parameter order; the call path converts the
+// Argument converters of the call path (fastcall.hpp), all of them: the one
+// place where arguments are converted. A body declares one converter per
+// parameter, in parameter order; the call path converts the
 // bound arguments in three steps, each over all parameters in order:
 //
 //   read(obj, name)   the Python type conversion; obj is nullptr for an
@@ -25,6 +26,7 @@
 #include "convert.hpp"
 #include "inputs.hpp"
 #include "order_parse.hpp"
+#include "types/keypair.hpp"
 #include "types/types.hpp"
 
 namespace vorn::py {
@@ -38,31 +40,50 @@ struct Object {
     }
 };
 
-// str, viewed in place.
-struct Text {
-    std::string_view value;
-    bool read(PyObject* obj, const char* name) { return to_text(obj, name, &value); }
+// A value converted by one function of convert.hpp (or of the dict readers)
+// when read.
+template <class T, bool (*Read)(PyObject*, const char*, T*)>
+struct Arg {
+    T value{};
+    bool read(PyObject* obj, const char* name) { return Read(obj, name, &value); }
 };
 
-// str, copied.
-struct String {
-    std::string value;
-    bool read(PyObject* obj, const char* name) { return to_string(obj, name, &value); }
+// The same for an optional parameter: Read also takes nullptr (omitted).
+template <class T, bool (*Read)(PyObject*, const char*, T*)>
+struct OptionalArg : Arg<T, Read> {
+    static constexpr bool optional = true;
 };
 
-// bytes, viewed in place.
-struct Bytes {
-    std::string_view value;
-    bool read(PyObject* obj, const char* name) { return to_bytes(obj, name, &value); }
-};
+// str (viewed in place or copied), bytes (viewed in place), bool only, and
+// numbers.
+using Text = Arg<std::string_view, to_text>;
+using String = Arg<std::string, to_string>;
+using Bytes = Arg<std::string_view, to_bytes>;
+using Flag = Arg<bool, to_strict_bool>;
+using U8 = Arg<uint8_t, to_u8>;
+using U64 = Arg<uint64_t, to_u64>;
+using F64 = Arg<double, to_f64>;
+using OptionalF64 = OptionalArg<std::optional<double>, to_optional_f64>;
+// An optional nonce (or base nonce); none means a nonce is drawn.
+using Nonce = OptionalArg<std::optional<uint64_t>, to_optional_u64>;
+// The optional transfer kind, matched when read.
+using Kind = OptionalArg<TransferKind, parse_transfer_kind>;
+// A list of order dicts, and a liquidator configuration dict.
+using OrderList = Arg<std::vector<OrderItem>, parse_order_list>;
+using Config = Arg<LiquidatorConfig, parse_liquidator_config>;
 
-// A public key: str when read, base58 decoded in the decode step.
-struct Key {
+// str when read, decoded from the text in the decode step: a public key or a
+// network name.
+template <class T, bool (*Decode)(std::string_view, T*)>
+struct Decoded {
     std::string_view text;
-    Pubkey value;
+    T value{};
     bool read(PyObject* obj, const char* name) { return to_text(obj, name, &text); }
-    bool decode() { return decode_pubkey(text, &value); }
+    bool decode() { return Decode(text, &value); }
 };
+
+using Key = Decoded<Pubkey, decode_pubkey>;
+using Domain = Decoded<SignatureDomain, decode_domain>;
 
 // An optional public key; None and omission give no key.
 struct OptionalKey {
@@ -79,65 +100,101 @@ struct OptionalKey {
     }
 };
 
-// A network name: str when read, matched in the decode step.
-struct Domain {
-    std::string_view text;
-    SignatureDomain value = SignatureDomain::Mainnet;
-    bool read(PyObject* obj, const char* name) { return to_text(obj, name, &text); }
-    bool decode() { return decode_domain(text, &value); }
+// ---- arguments of particular functions and methods ----
+
+// A Keypair instance (defined in keypair_type.cpp, which owns the type).
+struct KeypairArg {
+    const Keypair* value = nullptr;
+    bool read(PyObject* obj, const char* name);
 };
 
-// bool only.
-struct Flag {
-    bool value = false;
-    bool read(PyObject* obj, const char* name) { return to_strict_bool(obj, name, &value); }
+// One order dict.
+struct Order {
+    OrderItem value;
+    bool read(PyObject* obj, const char*) { return parse_order_item(obj, &value); }
 };
 
-struct U8 {
-    uint8_t value = 0;
-    bool read(PyObject* obj, const char* name) { return to_u8(obj, name, &value); }
+// A list of lists of order dicts.
+struct Batches {
+    std::vector<std::vector<OrderItem>> value;
+    bool read(PyObject* obj, const char* name) {
+        if (!check_list(obj, name)) return false;
+        // A tuple copy keeps the inner lists alive while user code runs.
+        PyRef outer(PyList_AsTuple(obj));
+        if (!outer) return false;
+        Py_ssize_t n = PyTuple_GET_SIZE(outer.get());
+        value.reserve(static_cast<size_t>(n));
+        for (Py_ssize_t i = 0; i < n; ++i) {
+            std::vector<OrderItem> items;
+            if (!parse_order_list(PyTuple_GET_ITEM(outer.get(), i), nullptr, &items)) return false;
+            value.push_back(std::move(items));
+        }
+        return true;
+    }
 };
 
-struct U64 {
-    uint64_t value = 0;
-    bool read(PyObject* obj, const char* name) { return to_u64(obj, name, &value); }
+// A sequence of tuples of `Arity` members, each converted by `item`; the
+// shapes of all tuples are checked before any member is converted.
+template <Py_ssize_t Arity, class T, bool (*Item)(PyObject* tuple, T* out)>
+struct Tuples {
+    std::vector<T> value;
+    bool read(PyObject* obj, const char* name) {
+        PyRef holder;
+        std::vector<PyObject*> tuples;
+        if (!to_tuple_sequence(obj, name, Arity, &holder, &tuples)) return false;
+        value.reserve(tuples.size());
+        for (PyObject* t : tuples) {
+            T x{};
+            if (!Item(t, &x)) return false;
+            value.push_back(std::move(x));
+        }
+        return true;
+    }
 };
 
-struct F64 {
-    double value = 0.0;
-    bool read(PyObject* obj, const char* name) { return to_f64(obj, name, &value); }
+inline PyObject* member(PyObject* tuple, Py_ssize_t i) { return PyTuple_GET_ITEM(tuple, i); }
+
+inline bool leverage_pair(PyObject* t, std::pair<std::string, double>* out) {
+    return to_string(member(t, 0), nullptr, &out->first) && to_f64(member(t, 1), nullptr, &out->second);
+}
+
+inline bool oracle_price(PyObject* t, OraclePrice* p) {
+    return to_u64(member(t, 0), nullptr, &p->timestamp) && to_string(member(t, 1), nullptr, &p->symbol) &&
+           to_f64(member(t, 2), nullptr, &p->price);
+}
+
+inline bool pyth_entry(PyObject* t, PythEntry* e) {
+    return to_u64(member(t, 0), nullptr, &e->timestamp) && to_u64(member(t, 1), nullptr, &e->feed_index) &&
+           to_u64(member(t, 2), nullptr, &e->price) && to_i16(member(t, 3), nullptr, &e->exponent);
+}
+
+using Leverage = Tuples<2, std::pair<std::string, double>, leverage_pair>;
+using OraclePrices = Tuples<3, OraclePrice, oracle_price>;
+using PythEntries = Tuples<4, PythEntry, pyth_entry>;
+
+// An order dict, wrapped into an on-fill item when it carries "on_fill".
+struct OrderWithOnFill {
+    OrderItem value;
+    bool read(PyObject* obj, const char*) { return parse_order_with_on_fill(obj, &value); }
 };
 
-struct OptionalF64 {
+// The transfer kind: its type is checked when read, its text after the keys.
+struct CheckedKind {
     static constexpr bool optional = true;
-    std::optional<double> value;
-    bool read(PyObject* obj, const char* name) { return to_optional_f64(obj, name, &value); }
-};
-
-// An optional nonce (or base nonce); none means the signer draws one.
-struct Nonce {
-    static constexpr bool optional = true;
-    std::optional<uint64_t> value;
-    bool read(PyObject* obj, const char* name) { return to_optional_u64(obj, name, &value); }
-};
-
-// The optional transfer kind, matched when read.
-struct Kind {
-    static constexpr bool optional = true;
+    PyObject* obj = nullptr;
+    std::optional<std::string_view> text;
     TransferKind value = TransferKind::Internal;
-    bool read(PyObject* obj, const char*) { return parse_transfer_kind(obj, &value); }
+    bool read(PyObject* given, const char* name) {
+        obj = given;
+        return to_optional_text(given, name, &text);
+    }
+    bool decode() { return parse_transfer_kind(obj, "kind", &value); }
 };
 
-// A list of order dicts.
-struct OrderList {
-    std::vector<OrderItem> value;
-    bool read(PyObject* obj, const char* name) { return parse_order_list(obj, name, &value); }
-};
-
-// A liquidator configuration dict.
-struct Config {
-    LiquidatorConfig value;
-    bool read(PyObject* obj, const char* name) { return parse_liquidator_config(obj, name, &value); }
+// An order dict in either shape (compute_order_id_from_order).
+struct AnyOrder {
+    OrderItem value;
+    bool read(PyObject* obj, const char* name) { return check_dict(obj, name) && parse_compact_order(obj, &value); }
 };
 
 // The decode step of any converter (true for those without one).

@@ -13,18 +13,6 @@ namespace {
 constexpr const char* kOutOfRange = "out of range integral type conversion attempted";
 constexpr const char* kStrToVec = "Can't extract `str` to `Vec`";
 
-// "argument 'x': 'int' object cannot be converted to 'str'", or without the
-// prefix for dict fields.
-bool wrong_type(PyObject* obj, const char* argname, const char* expected) {
-    if (argname != nullptr) {
-        PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be converted to '%s'", argname,
-                     type_name(obj), expected);
-    } else {
-        PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to '%s'", type_name(obj), expected);
-    }
-    return false;
-}
-
 bool not_an_integer(PyObject* obj, const char* argname) {
     if (argname != nullptr) {
         PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be interpreted as an integer", argname,
@@ -70,29 +58,6 @@ bool to_bounded(PyObject* obj, const char* argname, T* out) {
         return false;
     }
     *out = static_cast<T>(v);
-    return true;
-}
-
-// None and omission give an empty optional; anything else goes through
-// `convert`.
-template <class T, class Convert>
-bool to_optional(PyObject* obj, const char* argname, std::optional<T>* out, Convert convert) {
-    out->reset();
-    if (obj == nullptr || obj == Py_None) return true;
-    T v{};
-    if (!convert(obj, argname, &v)) return false;
-    *out = v;
-    return true;
-}
-
-// The value of a core result, or its error raised as ValueError.
-template <class T>
-bool store(vorn::Result<T> r, T* out) {
-    if (!r) {
-        raise_core_error(r.error());
-        return false;
-    }
-    *out = *r;
     return true;
 }
 
@@ -152,7 +117,35 @@ PyObject* as_fast_sequence(PyObject* obj, const char* argname) {
     return PyList_Check(fast.get()) ? PyList_AsTuple(fast.get()) : fast.release();
 }
 
+// Each item of a sequence (not a str) converted by `convert`, in order;
+// `out` is empty.
+template <class T, class Convert>
+bool to_list(PyObject* obj, const char* argname, std::vector<T>* out, Convert convert) {
+    PyRef seq(as_fast_sequence(obj, argname));
+    if (!seq) return false;
+    Py_ssize_t n = PySequence_Fast_GET_SIZE(seq.get());
+    out->reserve(static_cast<size_t>(n));
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        // Hold the element: its conversion may run user code.
+        PyRef item = PyRef::borrow(PySequence_Fast_GET_ITEM(seq.get(), i));
+        T v{};
+        if (!convert(item.get(), nullptr, &v)) return false;
+        out->push_back(std::move(v));
+    }
+    return true;
+}
+
 }  // namespace
+
+bool wrong_type(PyObject* obj, const char* argname, const char* expected) {
+    if (argname != nullptr) {
+        PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be converted to '%s'", argname,
+                     type_name(obj), expected);
+    } else {
+        PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to '%s'", type_name(obj), expected);
+    }
+    return false;
+}
 
 const char* type_name(PyObject* obj) { return Py_TYPE(obj)->tp_name; }
 
@@ -269,32 +262,12 @@ bool to_byte_list(PyObject* obj, const char* argname, std::vector<uint8_t>* out)
         out->assign(p, p + PyBytes_GET_SIZE(obj));
         return true;
     }
-    PyRef seq(as_fast_sequence(obj, argname));
-    if (!seq) return false;
-    Py_ssize_t n = PySequence_Fast_GET_SIZE(seq.get());
-    out->reserve(static_cast<size_t>(n));
-    for (Py_ssize_t i = 0; i < n; ++i) {
-        // Hold the element: its conversion may run user code.
-        PyRef item = PyRef::borrow(PySequence_Fast_GET_ITEM(seq.get(), i));
-        uint8_t b = 0;
-        if (!to_u8(item.get(), nullptr, &b)) return false;
-        out->push_back(b);
-    }
-    return true;
+    return to_list(obj, argname, out, to_u8);
 }
 
 bool to_text_list(PyObject* obj, const char* argname, std::vector<std::string>* out) {
     out->clear();
-    PyRef seq(as_fast_sequence(obj, argname));
-    if (!seq) return false;
-    Py_ssize_t n = PySequence_Fast_GET_SIZE(seq.get());
-    out->reserve(static_cast<size_t>(n));
-    for (Py_ssize_t i = 0; i < n; ++i) {
-        std::string s;
-        if (!to_string(PySequence_Fast_GET_ITEM(seq.get(), i), nullptr, &s)) return false;
-        out->push_back(std::move(s));
-    }
-    return true;
+    return to_list(obj, argname, out, to_string);
 }
 
 bool to_tuple_sequence(PyObject* obj, const char* argname, Py_ssize_t arity, PyRef* holder,
@@ -322,16 +295,6 @@ bool decode_pubkey(std::string_view text, vorn::Pubkey* out) { return store(vorn
 bool decode_hash(std::string_view text, vorn::Hash* out) { return store(vorn::Hash::from_base58(text), out); }
 bool decode_domain(std::string_view text, vorn::SignatureDomain* out) {
     return store(vorn::signature_domain_from_str(text), out);
-}
-
-bool to_pubkey(PyObject* obj, const char* argname, vorn::Pubkey* out) {
-    std::string_view text;
-    return to_text(obj, argname, &text) && decode_pubkey(text, out);
-}
-
-bool to_domain(PyObject* obj, const char* argname, vorn::SignatureDomain* out) {
-    std::string_view text;
-    return to_text(obj, argname, &text) && decode_domain(text, out);
 }
 
 }  // namespace vorn::py

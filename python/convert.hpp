@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "errors.hpp"
 #include "types/types.hpp"
 
 namespace vorn::py {
@@ -126,16 +127,40 @@ bool to_text_list(PyObject* obj, const char* argname, std::vector<std::string>* 
 bool to_tuple_sequence(PyObject* obj, const char* argname, Py_ssize_t arity, PyRef* holder,
                        std::vector<PyObject*>* items);
 
-// ---- core values from text ----
+// ---- core values ----
+
+// The value of a core result, or its error raised as ValueError.
+template <class T>
+bool store(vorn::Result<T> r, T* out) {
+    if (!r) {
+        raise_core_error(r.error());
+        return false;
+    }
+    *out = std::move(*r);
+    return true;
+}
 
 // Decode base58 text; the core's error becomes ValueError.
 bool decode_pubkey(std::string_view text, vorn::Pubkey* out);
 bool decode_hash(std::string_view text, vorn::Hash* out);
 bool decode_domain(std::string_view text, vorn::SignatureDomain* out);
 
-// Text conversion followed by the decode above.
-bool to_pubkey(PyObject* obj, const char* argname, vorn::Pubkey* out);
-bool to_domain(PyObject* obj, const char* argname, vorn::SignatureDomain* out);
+// None and nullptr (omitted) give an empty optional; anything else goes
+// through `convert`, one of the converters above.
+template <class T, class Convert>
+bool to_optional(PyObject* obj, const char* argname, std::optional<T>* out, Convert convert) {
+    out->reset();
+    if (obj == nullptr || obj == Py_None) return true;
+    T v{};
+    if (!convert(obj, argname, &v)) return false;
+    *out = std::move(v);
+    return true;
+}
+
+// Raises the TypeError "argument 'x': 'int' object cannot be converted to
+// 'str'" (without the argument prefix when argname is nullptr) and returns
+// false.
+bool wrong_type(PyObject* obj, const char* argname, const char* expected);
 
 // The Python type name of an object, for messages.
 const char* type_name(PyObject* obj);

@@ -25,6 +25,7 @@
 #include <exception>
 #include <new>
 #include <string_view>
+#include <type_traits>
 
 #include "types/error.hpp"
 #include "sign/nonce.hpp"
@@ -44,6 +45,20 @@ PyObject* raise_failure(const vorn::Failure& f);
 // ValueError / TypeError with a literal text of the module's own.
 PyObject* raise_value_error(std::string_view text);
 PyObject* raise_type_error(std::string_view text);
+
+// The value of a core result (Result or Outcome) handed to `convert`, which
+// returns a new reference; or its failure raised.
+template <class R, class F>
+PyObject* convert_result(R&& r, F&& convert) {
+    if (!r) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(r.error())>, vorn::Failure>) {
+            return raise_failure(r.error());
+        } else {
+            return raise_core_error(r.error());
+        }
+    }
+    return convert(*r);
+}
 
 // Maps the exception being handled (inside a catch block) to Python.
 PyObject* raise_current_exception();

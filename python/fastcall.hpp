@@ -1,8 +1,7 @@
 // The one call path of the module's METH_FASTCALL | METH_KEYWORDS functions
-// and methods: bind the arguments (binder.hpp), borrow the signer (methods
+// and methods: bind the arguments (binder.hpp), borrow the instance (methods
 // only), convert the arguments (arguments.hpp), run the body, convert its
-// result (results.hpp); any C++ exception is mapped by call_guarded
-// (errors.hpp).
+// result; any C++ exception is mapped by call_guarded (errors.hpp).
 //
 // A body is a plain function whose parameter types are the converters of its
 // parameters, in order:
@@ -10,19 +9,21 @@
 //   constexpr const char* kAgentParams[] = {"agent_pubkey", "delete", "nonce"};
 //   constexpr CallSignature kSignAgent{"Signer.sign_agent_wallet", kAgentParams, 3, 2};
 //
-//   Outcome<SignedTransaction> sign_agent_wallet(Signer& s, Key agent, Flag del, Nonce nonce) {
-//       return s.sign_agent_wallet(agent.value, del.value, nonce.value);
+//   PyObject* sign_agent_wallet(Signer& s, Key agent, Flag del, Nonce nonce) {
+//       return signed_to_python(s.sign_agent_wallet(agent.value, del.value, nonce.value));
 //   }
 //
 //   {"sign_agent_wallet", fastcall<kSignAgent, sign_agent_wallet>(), kFastCall, doc}
 //
-// A leading `Signer&` parameter makes the body a Signer method that borrows
-// its signer exclusively, `const Signer&` one that borrows it shared; the
-// borrow is taken after binding and held while the arguments convert and the
-// body runs. Without one the body is a module function or a static method.
+// A leading reference parameter `T&` or `const T&` makes the body a method of
+// the class that wraps a T: the class defines Borrow<T&> (exclusive) and
+// Borrow<const T&> (shared), guards constructed from `self` with ok() and
+// get(). The borrow is taken after binding and held while the arguments
+// convert and the body runs. Without one the body is a module function or a
+// static method.
 //
 // Results: PyObject* is returned as it is (nullptr with the error set), void
-// gives None, and the types of to_python (results.hpp) are converted.
+// gives None, bool a bool and std::string a str.
 #pragma once
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
@@ -32,16 +33,20 @@
 #include <type_traits>
 #include <utility>
 
+#include <string>
+
 #include "arguments.hpp"
 #include "binder.hpp"
 #include "errors.hpp"
 #include "results.hpp"
-#include "sign/sign.hpp"
-#include "signer_type.hpp"
 
 namespace vorn::py {
 
 inline constexpr int kFastCall = METH_FASTCALL | METH_KEYWORDS;
+
+// The borrow of a method's instance; specialised by the class (see above).
+template <class Receiver>
+struct Borrow;
 
 namespace detail {
 
@@ -67,44 +72,39 @@ PyObject* result_of(F&& run) {
         Py_RETURN_NONE;
     } else if constexpr (std::is_same_v<R, PyObject*>) {
         return run();
+    } else if constexpr (std::is_same_v<R, bool>) {
+        return PyBool_FromLong(run());
     } else {
-        return to_python(run());
+        static_assert(std::is_same_v<R, std::string>, "a body returns PyObject*, void, bool or std::string");
+        return text_to_python(run());
     }
 }
 
-// The borrow a body's leading parameter asks for.
+// Module functions and static methods: no instance.
 template <class Body>
 struct BodyTraits;
 
 template <class R, class... C>
 struct BodyTraits<R (*)(C...)> {
-    using Result = R;
     using Args = std::tuple<std::decay_t<C>...>;
-    template <auto Body>
-    static PyObject* run(PyObject*, Args& args) {
+    template <auto Body, class Convert>
+    static PyObject* run(PyObject*, Args& args, Convert&& convert) {
+        if (!convert()) return nullptr;
         return result_of<R>([&] { return std::apply([](auto&... c) { return Body(std::move(c)...); }, args); });
     }
 };
 
-template <class Borrow, class R, class... C>
-struct MethodTraits {
-    using Result = R;
+// Methods: the leading reference names the instance and its borrow.
+template <class R, class Self, class... C>
+struct BodyTraits<R (*)(Self&, C...)> {
     using Args = std::tuple<std::decay_t<C>...>;
-    template <auto Body>
-    static PyObject* run(Borrow& borrow, Args& args) {
+    template <auto Body, class Convert>
+    static PyObject* run(PyObject* self, Args& args, Convert&& convert) {
+        Borrow<Self&> borrow(self);
+        if (!borrow.ok() || !convert()) return nullptr;
         return result_of<R>(
-            [&] { return std::apply([&](auto&... c) { return Body(borrow.signer(), std::move(c)...); }, args); });
+            [&] { return std::apply([&](auto&... c) { return Body(borrow.get(), std::move(c)...); }, args); });
     }
-};
-
-template <class R, class... C>
-struct BodyTraits<R (*)(Signer&, C...)> : MethodTraits<ExclusiveBorrow, R, C...> {
-    using Borrow = ExclusiveBorrow;
-};
-
-template <class R, class... C>
-struct BodyTraits<R (*)(const Signer&, C...)> : MethodTraits<SharedBorrow, R, C...> {
-    using Borrow = SharedBorrow;
 };
 
 template <class Args, size_t... I>
@@ -124,15 +124,9 @@ PyObject* call(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject
         PyObject* a[kMaxParams];
         if (!bind_args(Sig, args, nargs, kwnames, a)) return nullptr;
         Args converted;
-        if constexpr (requires { typename Traits::Borrow; }) {
-            typename Traits::Borrow borrow(self);
-            if (!borrow.ok()) return nullptr;
-            if (!convert_arguments(Sig, a, converted, std::make_index_sequence<n>{})) return nullptr;
-            return Traits::template run<Body>(borrow, converted);
-        } else {
-            if (!convert_arguments(Sig, a, converted, std::make_index_sequence<n>{})) return nullptr;
-            return Traits::template run<Body>(self, converted);
-        }
+        return Traits::template run<Body>(self, converted, [&] {
+            return convert_arguments(Sig, a, converted, std::make_index_sequence<n>{});
+        });
     });
 }
 

@@ -1,6 +1,7 @@
 // Module functions of the signing surface: random client hashes, unique
 // timestamps, key and hash validation, and order ids without a private key.
-#include "functions.hpp"
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
 
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "convert.hpp"
 #include "errors.hpp"
 #include "fastcall.hpp"
+#include "module.hpp"
 #include "types/keypair.hpp"
 #include "sign/nonce.hpp"
 #include "order_parse.hpp"
@@ -44,16 +46,11 @@ std::string compute_order_id(Bytes raw) {
     return vorn::compute_order_id(reinterpret_cast<const uint8_t*>(raw.value.data()), raw.value.size()).to_base58();
 }
 
-// An order dict in either shape; parsed once the nonce and the account text
-// have converted.
-struct AnyOrder {
-    vorn::OrderItem value;
-    bool read(PyObject* obj, const char* name) { return check_dict(obj, name) && parse_compact_order(obj, &value); }
-};
-
 constexpr const char* kFromOrderParams[] = {"order", "nonce", "account"};
 constexpr CallSignature kFromOrder{"compute_order_id_from_order", kFromOrderParams, 3, 3};
 
+// Unusual: the order is read after the nonce and the account text have
+// converted, and before the account decodes.
 PyObject* compute_order_id_from_order(Late<AnyOrder> order, U64 nonce, Key account) {
     std::vector<uint8_t> scratch;
     scratch.reserve(96);
@@ -64,11 +61,8 @@ PyObject* compute_order_id_from_order(Late<AnyOrder> order, U64 nonce, Key accou
 }
 
 }  // namespace
-}  // namespace vorn::py
 
-using namespace vorn::py;
-
-PyMethodDef vorn_signing_methods[] = {
+PyMethodDef signing_functions[] = {
     {"random_hash", py_random_hash, METH_NOARGS, "random_hash()\n--\n\nGenerate a random hash (for client order IDs)"},
     {"current_timestamp", py_current_timestamp, METH_NOARGS,
      "current_timestamp()\n--\n\nGet the current Unix timestamp in nanoseconds"},
@@ -89,3 +83,5 @@ PyMethodDef vorn_signing_methods[] = {
      "Returns `None` for non-order actions (cancel/modify/cancel-all)."},
     {nullptr, nullptr, 0, nullptr},
 };
+
+}  // namespace vorn::py

@@ -68,20 +68,17 @@ bool parse_builder_code(PyObject* value, std::optional<vorn::Commission>* out) {
     if (!to_u8(fee_obj.get(), nullptr, &fee)) return false;
     vorn::Pubkey to;
     if (!decode_pubkey(to_text_value, &to)) return false;
-    auto commission = vorn::Commission::make(to, fee);
-    if (!commission) {
-        raise_core_error(commission.error());
-        return false;
-    }
-    *out = *commission;
+    vorn::Commission commission;
+    if (!store(vorn::Commission::make(to, fee), &commission)) return false;
+    *out = commission;
     return true;
 }
 
-bool parse_transfer_kind(PyObject* kind, vorn::TransferKind* out) {
+bool parse_transfer_kind(PyObject* kind, const char* argname, vorn::TransferKind* out) {
     *out = vorn::TransferKind::Internal;
     if (kind == nullptr || kind == Py_None) return true;
     std::string_view text;
-    if (!to_text(kind, "kind", &text)) return false;
+    if (!to_text(kind, argname, &text)) return false;
     if (text == "internal") return true;
     if (text == "external") {
         *out = vorn::TransferKind::External;

@@ -18,7 +18,7 @@ bool parse_builder_code(PyObject* value, std::optional<vorn::Commission>* out);
 
 // The `kind` argument: nullptr/None gives internal, else exactly "internal"
 // or "external" (ValueError "Invalid transfer kind: <kind>").
-bool parse_transfer_kind(PyObject* kind, vorn::TransferKind* out);
+bool parse_transfer_kind(PyObject* kind, const char* argname, vorn::TransferKind* out);
 
 // The `config` dict of a liquidator update. Numbers default to 0.0 and never
 // fail; only a missing instrument "symbol" and wrong container types raise.

@@ -1,5 +1,4 @@
 // The Keypair class.
-#include "keypair_type.hpp"
 
 #include <sodium.h>
 
@@ -10,6 +9,7 @@
 #include "convert.hpp"
 #include "errors.hpp"
 #include "fastcall.hpp"
+#include "module.hpp"
 #include "results.hpp"
 
 namespace vorn::py {
@@ -67,14 +67,6 @@ PyObject* keypair_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
         }
         return raise_type_error("key must be a base58 string or bytes");
     });
-}
-
-void keypair_dealloc(PyObject* self) {
-    PyTypeObject* type = Py_TYPE(self);
-    delete as_keypair(self)->kp;  // the core keypair wipes its secret
-    as_keypair(self)->kp = nullptr;
-    type->tp_free(self);
-    Py_DECREF(type);
 }
 
 constexpr const char* kFromBase58Params[] = {"s"};
@@ -141,7 +133,7 @@ PyGetSetDef kKeypairGetSet[] = {
 PyType_Slot kKeypairSlots[] = {
     {Py_tp_doc, const_cast<char*>("Keypair(*args)\n--\n\nEd25519 keypair for signing transactions")},
     {Py_tp_new, reinterpret_cast<void*>(keypair_new)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(keypair_dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_owner<KeypairObject, &KeypairObject::kp>)},
     {Py_tp_methods, kKeypairMethods},
     {Py_tp_getset, kKeypairGetSet},
     {Py_tp_repr, reinterpret_cast<void*>(keypair_repr)},
@@ -159,31 +151,11 @@ PyType_Spec kKeypairTypeDef = {
 
 }  // namespace
 
-PyObject* create_keypair_type() {
-    if (g_keypair_type == nullptr) {
-        PyObject* type = PyType_FromSpec(&kKeypairTypeDef);
-        if (type == nullptr) {
-            PyErr_Print();
-            return raise_fault_text("failed to create type object for Keypair");
-        }
-        g_keypair_type = reinterpret_cast<PyTypeObject*>(type);  // kept for the life of the process
-    }
-    return Py_NewRef(reinterpret_cast<PyObject*>(g_keypair_type));
-}
+PyObject* create_keypair_type() { return create_type(kKeypairTypeDef, g_keypair_type); }
 
-bool is_keypair(PyObject* obj) {
-    return g_keypair_type != nullptr && PyObject_TypeCheck(obj, g_keypair_type);
-}
-
-const vorn::Keypair& keypair_of(PyObject* obj) { return *as_keypair(obj)->kp; }
-
-bool to_keypair(PyObject* obj, const char* argname, const vorn::Keypair** out) {
-    if (!is_keypair(obj)) {
-        PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be converted to 'Keypair'", argname,
-                     type_name(obj));
-        return false;
-    }
-    *out = &keypair_of(obj);
+bool KeypairArg::read(PyObject* obj, const char* name) {
+    if (g_keypair_type == nullptr || !PyObject_TypeCheck(obj, g_keypair_type)) return wrong_type(obj, name, "Keypair");
+    value = as_keypair(obj)->kp;
     return true;
 }
 

@@ -1,114 +1,90 @@
 // Module initialisation for vorn_keychain._native: creates the module and
-// registers its 26 functions and two classes in a fixed order, each as a
-// module attribute and an entry of __all__.
+// registers its function tables and two classes (module.hpp) in a fixed
+// order, each name as a module attribute and an entry of __all__.
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "convert.hpp"
 #include "errors.hpp"
-#include "functions.hpp"
-#include "keypair_type.hpp"
-#include "prepare_functions.hpp"
-#include "signer_type.hpp"
-#include "solana_functions.hpp"
-#include "wallet_functions.hpp"
-
-// Empty fallbacks for the function tables defined in other files of the
-// module; the real (strong) definitions replace them at link time. A name
-// found in no table is skipped, so the module still loads while a table is
-// incomplete.
-__attribute__((weak)) PyMethodDef vorn_solana_methods[] = {{nullptr, nullptr, 0, nullptr}};
-__attribute__((weak)) PyMethodDef vorn_wallet_methods[] = {{nullptr, nullptr, 0, nullptr}};
-__attribute__((weak)) PyMethodDef vorn_prepare_methods[] = {{nullptr, nullptr, 0, nullptr}};
+#include "module.hpp"
 
 namespace {
 
 using vorn::py::PyRef;
 
-// One registration: a function looked up by name in the tables, or a class.
-struct Registration {
-    const char* name;
-    PyObject* (*create_class)();  // null for functions
+// One part of the module: a table of functions or a class.
+struct Part {
+    PyMethodDef* functions;
+    PyObject* (*create_class)();
 };
 
 // The registration order is part of the module's interface: it is the order
 // of __all__.
-constexpr Registration kRegistrations[] = {
-    {"prepare_wallet_message", nullptr},
-    {"finalize_wallet_message", nullptr},
-    {"export_deposit_transaction", nullptr},
-    {"export_withdraw_intent_transaction", nullptr},
-    {"build_deposit_instruction", nullptr},
-    {"build_withdraw_intent_instruction", nullptr},
-    {"Keypair", vorn::py::create_keypair_type},
-    {"Signer", vorn::py::create_signer_type},
-    {"random_hash", nullptr},
-    {"current_timestamp", nullptr},
-    {"validate_pubkey", nullptr},
-    {"validate_hash", nullptr},
-    {"compute_order_id", nullptr},
-    {"compute_order_id_from_order", nullptr},
-    {"py_prepare_order", nullptr},
-    {"py_prepare_all_orders", nullptr},
-    {"py_prepare_order_group", nullptr},
-    {"py_prepare_agent_wallet_auth", nullptr},
-    {"py_prepare_approve_builder_code", nullptr},
-    {"py_prepare_update_liquidator_config", nullptr},
-    {"py_prepare_approve_commission_fee", nullptr},
-    {"py_prepare_revoke_builder_code", nullptr},
-    {"py_prepare_revoke_commission_fee", nullptr},
-    {"py_prepare_faucet_request", nullptr},
-    {"py_prepare_create_sub_account", nullptr},
-    {"py_prepare_remove_sub_account", nullptr},
-    {"py_prepare_transfer", nullptr},
-    {"py_finalize_transaction", nullptr},
+constexpr Part kParts[] = {
+    {vorn::py::wallet_functions, nullptr},
+    {vorn::py::solana_functions, nullptr},
+    {nullptr, vorn::py::create_keypair_type},
+    {nullptr, vorn::py::create_signer_type},
+    {vorn::py::signing_functions, nullptr},
+    {vorn::py::prepare_functions, nullptr},
 };
-
-PyMethodDef* const kFunctionTables[] = {vorn_wallet_methods, vorn_prepare_methods, vorn_solana_methods,
-                                        vorn_signing_methods};
-
-PyMethodDef* find_function(const char* name) {
-    for (PyMethodDef* table : kFunctionTables) {
-        for (PyMethodDef* def = table; def->ml_name != nullptr; ++def) {
-            if (std::strcmp(def->ml_name, name) == 0) return def;
-        }
-    }
-    return nullptr;
-}
 
 // Sets the attribute and appends the name to __all__ (created by the first
 // registration).
-bool add_named(PyObject* module, const char* name, PyObject* value) {
-    if (PyModule_AddObjectRef(module, name, value) < 0) return false;
+bool add_named(PyObject* module, PyObject* name, PyObject* value) {
+    if (PyDict_SetItem(PyModule_GetDict(module), name, value) < 0) return false;
     PyObject* all = PyDict_GetItemString(PyModule_GetDict(module), "__all__");
     if (all == nullptr) {
         PyRef fresh(PyList_New(0));
         if (!fresh || PyModule_AddObjectRef(module, "__all__", fresh.get()) < 0) return false;
         all = fresh.get();
     }
-    PyRef text(PyUnicode_FromString(name));
-    return text && PyList_Append(all, text.get()) == 0;
+    return PyList_Append(all, name) == 0;
 }
 
 bool register_all(PyObject* module) {
     PyRef module_name(PyModule_GetNameObject(module));
     if (!module_name) return false;
-    for (const Registration& reg : kRegistrations) {
-        PyRef value;
-        if (reg.create_class != nullptr) {
-            value = PyRef(reg.create_class());
-        } else {
-            PyMethodDef* def = find_function(reg.name);
-            if (def == nullptr) continue;
-            value = PyRef(PyCFunction_NewEx(def, nullptr, module_name.get()));
+    for (const Part& part : kParts) {
+        if (part.create_class != nullptr) {
+            PyRef cls(part.create_class());
+            PyRef name(cls ? PyType_GetName(reinterpret_cast<PyTypeObject*>(cls.get())) : nullptr);
+            if (!name || !add_named(module, name.get(), cls.get())) return false;
+            continue;
         }
-        if (!value || !add_named(module, reg.name, value.get())) return false;
+        for (PyMethodDef* def = part.functions; def->ml_name != nullptr; ++def) {
+            PyRef function(PyCFunction_NewEx(def, nullptr, module_name.get()));
+            PyRef name(PyUnicode_FromString(def->ml_name));
+            if (!function || !name || !add_named(module, name.get(), function.get())) return false;
+        }
     }
     return true;
 }
+
+}  // namespace
+
+namespace vorn::py {
+
+PyObject* create_type(PyType_Spec& spec, PyTypeObject*& type) {
+    if (type == nullptr) {
+        PyObject* created = PyType_FromSpec(&spec);
+        if (created == nullptr) {
+            PyErr_Print();
+            const char* dot = std::strrchr(spec.name, '.');
+            return raise_fault_text(std::string("failed to create type object for ") + (dot ? dot + 1 : spec.name));
+        }
+        type = reinterpret_cast<PyTypeObject*>(created);
+    }
+    return Py_NewRef(reinterpret_cast<PyObject*>(type));
+}
+
+}  // namespace vorn::py
+
+namespace {
 
 PyModuleDef native_module = {
     PyModuleDef_HEAD_INIT,

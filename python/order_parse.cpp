@@ -32,6 +32,15 @@ bool order_id_from(PyObject* value, vorn::Hash* out) {
 
 bool parse_item_list(PyObject* value, std::vector<vorn::OrderItem>* out);
 
+// One dict field's value, converted by the type of `out`.
+bool read_field(PyObject* v, std::string* out) { return to_string(v, nullptr, out); }
+bool read_field(PyObject* v, bool* out) { return to_strict_bool(v, nullptr, out); }
+bool read_field(PyObject* v, double* out) { return to_f64(v, nullptr, out); }
+bool read_field(PyObject* v, uint32_t* out) { return to_u32(v, nullptr, out); }
+bool read_field(PyObject* v, vorn::Hash* out) { return order_id_from(v, out); }
+bool read_field(PyObject* v, vorn::OrderItem* out) { return parse_order_item(v, out); }
+bool read_field(PyObject* v, std::vector<vorn::OrderItem>* out) { return parse_item_list(v, out); }
+
 // The required keys of one order dict, each converted as it is read. An
 // absent key raises ValueError "Missing '<prefix><key>'", the prefix naming
 // the dict in the compact shape ("l." for the limit order's "c").
@@ -45,35 +54,24 @@ struct Fields {
         PyErr_Format(PyExc_ValueError, "Missing '%s%s'", prefix, key);
         return false;
     }
-    bool get(const char* key, std::string* out) const {
+    template <class T>
+    bool get(const char* key, T* out) const {
         PyRef v;
-        return value(key, &v) && to_string(v.get(), nullptr, out);
-    }
-    bool get(const char* key, bool* out) const {
-        PyRef v;
-        return value(key, &v) && to_strict_bool(v.get(), nullptr, out);
-    }
-    bool get(const char* key, double* out) const {
-        PyRef v;
-        return value(key, &v) && to_f64(v.get(), nullptr, out);
-    }
-    bool get(const char* key, uint32_t* out) const {
-        PyRef v;
-        return value(key, &v) && to_u32(v.get(), nullptr, out);
-    }
-    bool get(const char* key, vorn::Hash* out) const {
-        PyRef v;
-        return value(key, &v) && order_id_from(v.get(), out);
-    }
-    bool get(const char* key, vorn::OrderItem* out) const {
-        PyRef v;
-        return value(key, &v) && parse_order_item(v.get(), out);
-    }
-    bool get(const char* key, std::vector<vorn::OrderItem>* out) const {
-        PyRef v;
-        return value(key, &v) && parse_item_list(v.get(), out);
+        return value(key, &v) && read_field(v.get(), out);
     }
 };
+
+// An optional key: absent gives none; any value present is converted.
+template <class T>
+bool optional_field(PyObject* d, const char* key, std::optional<T>* out) {
+    out->reset();
+    PyRef v = dict_get(d, key);
+    if (!v) return true;
+    T x{};
+    if (!read_field(v.get(), &x)) return false;
+    *out = std::move(x);
+    return true;
+}
 
 // Stores a parsed item.
 template <class T>
@@ -90,26 +88,6 @@ bool lenient_bool_field(PyObject* d, const char* key) {
 double number_or_nan_field(PyObject* d, const char* key) {
     PyRef v = dict_get(d, key);
     return v ? number_or_nan(v.get()) : std::nan("");
-}
-
-bool optional_number(PyObject* d, const char* key, std::optional<double>* out) {
-    out->reset();
-    PyRef v = dict_get(d, key);
-    if (!v) return true;
-    double x = 0.0;
-    if (!to_f64(v.get(), nullptr, &x)) return false;
-    *out = x;
-    return true;
-}
-
-bool optional_order_id(PyObject* d, const char* key, std::optional<vorn::Hash>* out) {
-    out->reset();
-    PyRef v = dict_get(d, key);
-    if (!v) return true;
-    vorn::Hash h;
-    if (!order_id_from(v.get(), &h)) return false;
-    *out = h;
-    return true;
 }
 
 bool builder_code_field(PyObject* d, std::optional<vorn::Commission>* out) {
@@ -222,8 +200,8 @@ bool parse_order(PyObject* d, vorn::OrderItem* out) {
     o.order_type = vorn::LimitType{vorn::TimeInForce::GTC};
     PyRef order_type = dict_get(d, "order_type");
     if (order_type && !parse_order_type(order_type.get(), &o.order_type)) return false;
-    if (!optional_order_id(d, "client_id", &o.client_id) || !refuse_commission(d) ||
-        !builder_code_field(d, &o.commission) || !optional_number(d, "slippage", &o.slippage)) {
+    if (!optional_field(d, "client_id", &o.client_id) || !refuse_commission(d) ||
+        !builder_code_field(d, &o.commission) || !optional_field(d, "slippage", &o.slippage)) {
         return false;
     }
     return emit(std::move(o), out);
@@ -247,6 +225,14 @@ bool parse_modify(PyObject* d, vorn::OrderItem* out) {
     return emit(std::move(m), out);
 }
 
+// The fields a trigger item ends with: "iso" and "builder_code".
+template <class T>
+bool emit_trigger(PyObject* d, T t, vorn::OrderItem* out) {
+    t.iso = lenient_bool_field(d, "iso");
+    if (!builder_code_field(d, &t.commission)) return false;
+    return emit(std::move(t), out);
+}
+
 // Stop and take-profit items.
 template <class T>
 bool parse_tpsl(PyObject* d, vorn::OrderItem* out) {
@@ -257,9 +243,7 @@ bool parse_tpsl(PyObject* d, vorn::OrderItem* out) {
         return false;
     }
     t.limit_price = number_or_nan_field(d, "limit_price");
-    t.iso = lenient_bool_field(d, "iso");
-    if (!builder_code_field(d, &t.commission)) return false;
-    return emit(std::move(t), out);
+    return emit_trigger(d, std::move(t), out);
 }
 
 bool parse_range(PyObject* d, vorn::OrderItem* out) {
@@ -271,9 +255,7 @@ bool parse_range(PyObject* d, vorn::OrderItem* out) {
     }
     r.lmin = number_or_nan_field(d, "lmin");
     r.lmax = number_or_nan_field(d, "lmax");
-    r.iso = lenient_bool_field(d, "iso");
-    if (!builder_code_field(d, &r.commission)) return false;
-    return emit(std::move(r), out);
+    return emit_trigger(d, std::move(r), out);
 }
 
 bool parse_trailing(PyObject* d, vorn::OrderItem* out) {
@@ -285,9 +267,7 @@ bool parse_trailing(PyObject* d, vorn::OrderItem* out) {
     }
     PyRef limit = dict_get(d, "limit_price");
     if (limit) t.limit_price = number_or_none(limit.get());
-    t.iso = lenient_bool_field(d, "iso");
-    if (!builder_code_field(d, &t.commission)) return false;
-    return emit(std::move(t), out);
+    return emit_trigger(d, std::move(t), out);
 }
 
 bool parse_trigger_basket(PyObject* d, vorn::OrderItem* out) {
@@ -364,7 +344,7 @@ bool compact_limit(PyObject* d, vorn::OrderItem* out) {
     vorn::TimeInForce tif;
     if (!parse_tif(tif_obj.get(), "Invalid l.tif: ", &tif)) return false;
     o.order_type = vorn::LimitType{tif};
-    if (!optional_order_id(d, "cloid", &o.client_id) || !refuse_commission(d) ||
+    if (!optional_field(d, "cloid", &o.client_id) || !refuse_commission(d) ||
         !builder_code_field(d, &o.commission)) {
         return false;
     }
@@ -378,7 +358,7 @@ bool compact_market(PyObject* d, vorn::OrderItem* out) {
     o.reduce_only = lenient_bool_field(d, "r");
     o.iso = lenient_bool_field(d, "i");
     if (!refuse_commission(d) || !builder_code_field(d, &o.commission) ||
-        !optional_number(d, "slippage", &o.slippage)) {
+        !optional_field(d, "slippage", &o.slippage)) {
         return false;
     }
     o.price = 0.0;

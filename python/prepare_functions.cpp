@@ -1,10 +1,11 @@
-// The py_prepare_ functions, bodies of the call path (fastcall.hpp). Each
-// converts every argument to its Python type (in parameter order), then
-// decodes the network domain, the account and the optional signer, then reads
-// and checks the payload, and only then draws a nonce (when none was given)
-// and prepares the action. A call that fails on its input therefore consumes
-// no nonce.
-#include "prepare_functions.hpp"
+// The py_prepare_ functions and py_finalize_transaction, bodies of the call
+// path (fastcall.hpp). Each converts its arguments in parameter order, then
+// decodes the network domain, the account and the optional signer, then the
+// payload's own keys, and only then draws a nonce (when none was given) and
+// prepares the action. A call that fails on its input therefore consumes no
+// nonce.
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
 
 #include <cstdint>
 #include <optional>
@@ -15,12 +16,13 @@
 #include "arguments.hpp"
 #include "binder.hpp"
 #include "convert.hpp"
+#include "dicts.hpp"
 #include "errors.hpp"
 #include "fastcall.hpp"
 #include "inputs.hpp"
+#include "module.hpp"
 #include "order_parse.hpp"
 #include "prepare/prepare.hpp"
-#include "wallet_dicts.hpp"
 
 namespace vorn::py {
 namespace {
@@ -191,6 +193,25 @@ const char kPrepareTransferDoc[] =
     DOC_SIGNER DOC_NONCE
     DOC_RETURNS_PREPARED;
 
+const char kFinalizeTransactionDoc[] =
+    "py_finalize_transaction(prepared, signature)\n--\n\n"
+    "Finalize a prepared message with a signature from an external wallet\n"
+    "\n"
+    "The signature is checked against the prepared message bytes and the\n"
+    "prepared signer before the transaction is built.\n"
+    "\n"
+    "Args:\n"
+    "    prepared: PreparedMessage dict from prepare_* functions\n"
+    "    signature: Base58-encoded signature from wallet\n"
+    "\n"
+    "Returns:\n"
+    "    SignedTransaction dict ready for API submission\n"
+    "\n"
+    "Example:\n"
+    "    prepared = py_prepare_order(order, \"mainnet\", account_pubkey)\n"
+    "    signature = wallet.sign(prepared[\"message_bytes\"])\n"
+    "    signed = py_finalize_transaction(prepared, signature)";
+
 // ---------------------------------------------------------------- shared steps
 
 // The account, network and signer of the prepared message: decoded before the
@@ -199,33 +220,12 @@ using Network = First<Domain>;
 using Account = First<Key>;
 using SignerKey = First<OptionalKey>;
 
-// An order dict, wrapped into an on-fill item when it carries "on_fill".
-struct OrderWithOnFill {
-    OrderItem value;
-    bool read(PyObject* obj, const char*) { return parse_order_with_on_fill(obj, &value); }
-};
-
-// The transfer kind: its type is checked when read, its text after the keys.
-struct CheckedKind {
-    static constexpr bool optional = true;
-    PyObject* obj = nullptr;
-    std::optional<std::string_view> text;
-    TransferKind value = TransferKind::Internal;
-    bool read(PyObject* given, const char* name) {
-        obj = given;
-        return to_optional_text(given, name, &text);
-    }
-    bool decode() { return parse_transfer_kind(obj, &value); }
-};
-
 // Draws the nonce when none was given, then prepares with it.
 template <class Prepare>
 PyObject* with_nonce(const Nonce& nonce, Prepare&& prepare) {
     Timed<uint64_t> resolved = resolve_nonce(nonce.value);
     if (!resolved) return raise_fault(resolved.error());
-    Result<PreparedMessage> prepared = prepare(*resolved);
-    if (!prepared) return raise_core_error(prepared.error());
-    return prepared_to_python(*prepared);
+    return convert_result(prepare(*resolved), prepared_to_python);
 }
 
 PyObject* prepare(const Action& action, const Network& domain, const Account& account, const SignerKey& signer,
@@ -240,6 +240,8 @@ PyObject* prepare(const Action& action, const Network& domain, const Account& ac
 constexpr const char* kOrderParams[] = {"order", "signature_domain", "account", "signer", "nonce"};
 constexpr CallSignature kPrepareOrder{"py_prepare_order", kOrderParams, 5, 3};
 
+// Unusual: the order is read last, after the network, account and signer
+// have decoded.
 PyObject* prepare_order(Late<OrderWithOnFill> order, Network domain, Account account, SignerKey signer,
                         Nonce nonce) {
     return with_nonce(nonce, [&](uint64_t n) {
@@ -252,18 +254,26 @@ constexpr CallSignature kPrepareAllOrders{"py_prepare_all_orders", kAllOrdersPar
 
 // Every order is converted here, on the calling thread, before any work goes
 // to the pool.
-PyObject* prepare_all(Late<OrderList> orders, Network domain, Account account, SignerKey signer, Nonce base) {
-    Outcome<std::vector<PreparedMessage>> prepared =
-        prepare_all_orders(std::move(orders.value), domain.value, account.value, signer.value, base.value);
-    if (!prepared) return raise_failure(prepared.error());
-    return prepared_list_to_python(*prepared);
+PyObject* prepare_all(OrderList orders, Network domain, Account account, SignerKey signer, Nonce base) {
+    return convert_result(
+        prepare_all_orders(std::move(orders.value), domain.value, account.value, signer.value, base.value),
+        prepared_list_to_python);
 }
 
 constexpr const char* kGroupParams[] = {"orders", "signature_domain", "account", "signer", "nonce"};
 constexpr CallSignature kPrepareOrderGroup{"py_prepare_order_group", kGroupParams, 5, 3};
 
-PyObject* prepare_group(Late<OrderList> orders, Network domain, Account account, SignerKey signer, Nonce nonce) {
+PyObject* prepare_group(OrderList orders, Network domain, Account account, SignerKey signer, Nonce nonce) {
     return prepare(Action(Orders{.items = std::move(orders.value)}), domain, account, signer, nonce);
+}
+
+// ---------------------------------------------------------------- finalisation
+
+constexpr const char* kFinalizeParams[] = {"prepared", "signature"};
+constexpr CallSignature kFinalizeTransaction{"py_finalize_transaction", kFinalizeParams, 2, 2};
+
+PyObject* finalize_transaction(PreparedDict prepared, Text signature) {
+    return finalize_to_python(std::move(prepared.value), signature.value, std::nullopt);
 }
 
 // ---------------------------------------------------------------- account operations
@@ -293,13 +303,15 @@ constexpr const char* kRevokeParams[] = {"to_pubkey", "signature_domain", "accou
 constexpr CallSignature kPrepareRevokeBuilderCode{"py_prepare_revoke_builder_code", kRevokeParams, 5, 3};
 constexpr CallSignature kPrepareRevokeCommissionFee{"py_prepare_revoke_commission_fee", kRevokeParams, 5, 3};
 
-PyObject* prepare_revoke(Late<Key> to, Network domain, Account account, SignerKey signer, Nonce nonce) {
+PyObject* prepare_revoke(Key to, Network domain, Account account, SignerKey signer, Nonce nonce) {
     return prepare(Action(RevokeCommissionFee{.to = to.value}), domain, account, signer, nonce);
 }
 
 constexpr const char* kConfigParams[] = {"config", "signature_domain", "account", "signer", "nonce"};
 constexpr CallSignature kPrepareLiquidatorConfig{"py_prepare_update_liquidator_config", kConfigParams, 5, 3};
 
+// Unusual: the configuration is read last, after the network, account and
+// signer have decoded.
 PyObject* prepare_liquidator_config(Late<Config> config, Network domain, Account account, SignerKey signer,
                                     Nonce nonce) {
     return prepare(Action(UpdateLiquidatorConfig{.config = std::move(config.value)}), domain, account, signer, nonce);
@@ -325,7 +337,7 @@ PyObject* prepare_create_sub_account(String name, Network domain, Account accoun
 constexpr const char* kRemoveSubParams[] = {"to_remove", "signature_domain", "account", "signer", "nonce"};
 constexpr CallSignature kPrepareRemoveSubAccount{"py_prepare_remove_sub_account", kRemoveSubParams, 5, 3};
 
-PyObject* prepare_remove_sub_account(Late<Key> to_remove, Network domain, Account account, SignerKey signer,
+PyObject* prepare_remove_sub_account(Key to_remove, Network domain, Account account, SignerKey signer,
                                      Nonce nonce) {
     return prepare(Action(RemoveSubAccount{.to_remove = to_remove.value}), domain, account, signer, nonce);
 }
@@ -334,6 +346,8 @@ constexpr const char* kTransferParams[] = {"from_pubkey", "to_pubkey", "margin_a
                                            "account",     "kind",      "signer",        "nonce"};
 constexpr CallSignature kPrepareTransfer{"py_prepare_transfer", kTransferParams, 8, 5};
 
+// Unusual: the kind's type is checked in parameter order, its value only after
+// the keys have decoded.
 PyObject* prepare_transfer_fn(Key from, Key to, F64 amount, Network domain, Account account, CheckedKind kind,
                               SignerKey signer, Nonce nonce) {
     const Transfer transfer{.kind = kind.value, .from = from.value, .to = to.value, .amount = amount.value};
@@ -343,11 +357,8 @@ PyObject* prepare_transfer_fn(Key from, Key to, F64 amount, Network domain, Acco
 }
 
 }  // namespace
-}  // namespace vorn::py
 
-using namespace vorn::py;
-
-PyMethodDef vorn_prepare_methods[] = {
+PyMethodDef prepare_functions[] = {
     {"py_prepare_order", fastcall<kPrepareOrder, prepare_order>(), kFastCall, kPrepareOrderDoc},
     {"py_prepare_all_orders", fastcall<kPrepareAllOrders, prepare_all>(), kFastCall, kPrepareAllOrdersDoc},
     {"py_prepare_order_group", fastcall<kPrepareOrderGroup, prepare_group>(), kFastCall, kPrepareOrderGroupDoc},
@@ -369,5 +380,9 @@ PyMethodDef vorn_prepare_methods[] = {
     {"py_prepare_remove_sub_account", fastcall<kPrepareRemoveSubAccount, prepare_remove_sub_account>(), kFastCall,
      kPrepareRemoveSubAccountDoc},
     {"py_prepare_transfer", fastcall<kPrepareTransfer, prepare_transfer_fn>(), kFastCall, kPrepareTransferDoc},
+    {"py_finalize_transaction", fastcall<kFinalizeTransaction, finalize_transaction>(), kFastCall,
+     kFinalizeTransactionDoc},
     {nullptr, nullptr, 0, nullptr},
 };
+
+}  // namespace vorn::py

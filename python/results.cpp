@@ -2,7 +2,6 @@
 #include "results.hpp"
 
 #include "convert.hpp"
-#include "errors.hpp"
 
 namespace vorn::py {
 
@@ -24,8 +23,8 @@ PyObject* bytes_to_python(const std::vector<uint8_t>& bytes) {
                                      static_cast<Py_ssize_t>(bytes.size()));
 }
 
-PyObject* json_to_python(const vorn::json& value) {
-    using T = vorn::json::value_t;
+PyObject* json_to_python(const nlohmann::json& value) {
+    using T = nlohmann::json::value_t;
     switch (value.type()) {
     case T::null:
     case T::discarded: Py_RETURN_NONE;
@@ -40,7 +39,7 @@ PyObject* json_to_python(const vorn::json& value) {
     }
     case T::number_float: return PyFloat_FromDouble(value.get<double>());
     case T::string: return text_to_python(value.get_ref<const std::string&>());
-    case T::array: return json_list_to_python(value.get_ref<const vorn::json::array_t&>());
+    case T::array: return json_list_to_python(value.get_ref<const nlohmann::json::array_t&>());
     case T::object: {
         PyRef dict(PyDict_New());
         if (!dict) return nullptr;
@@ -57,39 +56,8 @@ PyObject* json_to_python(const vorn::json& value) {
     Py_RETURN_NONE;
 }
 
-PyObject* json_list_to_python(const std::vector<vorn::json>& values) { return list_to_python(values, json_to_python); }
-
-PyObject* signed_transaction_to_python(const vorn::SignedTransaction& tx) {
-    PyRef d(PyDict_New());
-    if (!d) return nullptr;
-    if (!set_item(d.get(), "actions", json_list_to_python(tx.actions)) ||
-        !set_item(d.get(), "nonce", PyLong_FromUnsignedLongLong(tx.nonce)) ||
-        !set_item(d.get(), "account", text_to_python(tx.account)) ||
-        !set_item(d.get(), "signer", text_to_python(tx.signer)) ||
-        !set_item(d.get(), "signature", text_to_python(tx.signature))) {
-        return nullptr;
-    }
-    if (tx.order_id && !set_item(d.get(), "order_id", text_to_python(*tx.order_id))) return nullptr;
-    if (tx.order_ids && !set_item(d.get(), "order_ids", text_list_to_python(*tx.order_ids))) return nullptr;
-    return d.release();
-}
-
-PyObject* signed_transactions_to_python(const std::vector<vorn::SignedTransaction>& txs) {
-    return list_to_python(txs, signed_transaction_to_python);
-}
-
-PyObject* to_python(const std::string& text) { return text_to_python(text); }
-
-PyObject* to_python(bool flag) { return PyBool_FromLong(flag); }
-
-PyObject* to_python(const vorn::Outcome<vorn::SignedTransaction>& r) {
-    if (!r) return raise_failure(r.error());
-    return signed_transaction_to_python(*r);
-}
-
-PyObject* to_python(const vorn::Outcome<std::vector<vorn::SignedTransaction>>& r) {
-    if (!r) return raise_failure(r.error());
-    return signed_transactions_to_python(*r);
+PyObject* json_list_to_python(const std::vector<nlohmann::json>& values) {
+    return list_to_python(values, json_to_python);
 }
 
 }  // namespace vorn::py

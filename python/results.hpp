@@ -10,23 +10,16 @@
 #include <string_view>
 #include <vector>
 
-#include "sign/nonce.hpp"
-#include "sign/sign.hpp"
+#include <nlohmann/json.hpp>
 
 namespace vorn::py {
 
 // JSON value to Python: null None, booleans bool, integers int (unsigned
 // values of 2^63 or more become float), floats float, strings str, arrays
 // list, objects dict in the object's own (sorted) key order.
-PyObject* json_to_python(const vorn::json& value);
+PyObject* json_to_python(const nlohmann::json& value);
 // A list of JSON values as a Python list.
-PyObject* json_list_to_python(const std::vector<vorn::json>& values);
-
-// The signed-transaction dict: "actions", "nonce", "account", "signer",
-// "signature", then "order_id" / "order_ids" only when present.
-PyObject* signed_transaction_to_python(const vorn::SignedTransaction& tx);
-// A list of signed-transaction dicts, in order.
-PyObject* signed_transactions_to_python(const std::vector<vorn::SignedTransaction>& txs);
+PyObject* json_list_to_python(const std::vector<nlohmann::json>& values);
 
 // UTF-8 text as str.
 PyObject* text_to_python(std::string_view text);
@@ -55,12 +48,5 @@ PyObject* list_to_python(const std::vector<T>& items, F&& convert) {
 // Sets d[key] = value and releases value; false (with the error set) when
 // value is nullptr, its construction having failed, or the dict refuses it.
 bool set_item(PyObject* d, const char* key, PyObject* value);
-
-// The results of call bodies (fastcall.hpp): str, bool, and a signing
-// outcome, whose failure is raised (errors.hpp).
-PyObject* to_python(const std::string& text);
-PyObject* to_python(bool flag);
-PyObject* to_python(const vorn::Outcome<vorn::SignedTransaction>& r);
-PyObject* to_python(const vorn::Outcome<std::vector<vorn::SignedTransaction>>& r);
 
 }  // namespace vorn::py

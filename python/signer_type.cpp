@@ -1,9 +1,14 @@
-// The Signer class. Its methods are bodies of the call path (fastcall.hpp):
-// every argument is converted, and every public key decoded, with the signer
-// borrowed and before a nonce is drawn; then one operation of the core signer
-// runs and its result is converted.
-#include "signer_type.hpp"
+// The Python class Signer: wraps one core Signer behind a borrow flag. Its
+// methods are bodies of the call path (fastcall.hpp): every argument is
+// converted, and every public key decoded, with the signer borrowed and
+// before a nonce is drawn; then one operation of the core signer runs and
+// its result is converted.
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
 
+#include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,22 +16,68 @@
 #include "arguments.hpp"
 #include "binder.hpp"
 #include "convert.hpp"
+#include "dicts.hpp"
 #include "errors.hpp"
 #include "fastcall.hpp"
-#include "keypair_type.hpp"
+#include "module.hpp"
 #include "order_parse.hpp"
 #include "results.hpp"
-#include "signer_wallet_methods.hpp"
+#include "sign/sign.hpp"
 
 namespace vorn::py {
 namespace {
+
+struct SignerObject {
+    PyObject_HEAD
+    vorn::Signer* signer;
+    // 0: free; > 0: that many shared borrows; -1: borrowed exclusively.
+    int borrow;
+};
 
 PyTypeObject* g_signer_type = nullptr;
 
 SignerObject* as_signer(PyObject* self) { return reinterpret_cast<SignerObject*>(self); }
 
-using Signed = Outcome<SignedTransaction>;
-using SignedList = Outcome<std::vector<SignedTransaction>>;
+}  // namespace
+
+// The borrow guards of the Signer's methods (fastcall.hpp): a conflicting
+// borrow raises RuntimeError "Already borrowed" (exclusive wanted while any
+// borrow is held) or "Already mutably borrowed" (shared wanted while an
+// exclusive one runs). The borrow is released on destruction.
+template <bool Exclusive>
+class SignerBorrow {
+public:
+    explicit SignerBorrow(PyObject* self) : obj_(as_signer(self)) {
+        if (Exclusive ? obj_->borrow != 0 : obj_->borrow < 0) {
+            PyErr_SetString(PyExc_RuntimeError, Exclusive ? "Already borrowed" : "Already mutably borrowed");
+            obj_ = nullptr;
+            return;
+        }
+        obj_->borrow = Exclusive ? -1 : obj_->borrow + 1;
+    }
+    ~SignerBorrow() {
+        if (obj_ != nullptr) obj_->borrow = Exclusive ? 0 : obj_->borrow - 1;
+    }
+    SignerBorrow(const SignerBorrow&) = delete;
+    SignerBorrow& operator=(const SignerBorrow&) = delete;
+    bool ok() const { return obj_ != nullptr; }
+    std::conditional_t<Exclusive, Signer&, const Signer&> get() const { return *obj_->signer; }
+
+private:
+    SignerObject* obj_;
+};
+
+template <>
+struct Borrow<Signer&> : SignerBorrow<true> {
+    using SignerBorrow::SignerBorrow;
+};
+
+template <>
+struct Borrow<const Signer&> : SignerBorrow<false> {
+    using SignerBorrow::SignerBorrow;
+};
+
+namespace {
 
 PyObject* wrap(PyTypeObject* type, Result<Signer>&& r) {
     if (!r) return raise_core_error(r.error());
@@ -37,77 +88,6 @@ PyObject* wrap(PyTypeObject* type, Result<Signer>&& r) {
     return obj.release();
 }
 
-// ---- converters of the Signer's own parameter kinds ----
-
-struct KeypairRef {
-    const Keypair* value = nullptr;
-    bool read(PyObject* obj, const char* name) { return to_keypair(obj, name, &value); }
-};
-
-// One order dict.
-struct Order {
-    OrderItem value;
-    bool read(PyObject* obj, const char*) { return parse_order_item(obj, &value); }
-};
-
-// A list of lists of order dicts.
-struct Batches {
-    std::vector<std::vector<OrderItem>> value;
-    bool read(PyObject* obj, const char* name) {
-        if (!check_list(obj, name)) return false;
-        // A tuple copy keeps the inner lists alive while user code runs.
-        PyRef outer(PyList_AsTuple(obj));
-        if (!outer) return false;
-        Py_ssize_t n = PyTuple_GET_SIZE(outer.get());
-        value.reserve(static_cast<size_t>(n));
-        for (Py_ssize_t i = 0; i < n; ++i) {
-            std::vector<OrderItem> items;
-            if (!parse_order_list(PyTuple_GET_ITEM(outer.get(), i), nullptr, &items)) return false;
-            value.push_back(std::move(items));
-        }
-        return true;
-    }
-};
-
-// A sequence of tuples of `Arity` members, each converted by `item`; the
-// shapes of all tuples are checked before any member is converted.
-template <Py_ssize_t Arity, class T, bool (*Item)(PyObject* tuple, T* out)>
-struct Tuples {
-    std::vector<T> value;
-    bool read(PyObject* obj, const char* name) {
-        PyRef holder;
-        std::vector<PyObject*> tuples;
-        if (!to_tuple_sequence(obj, name, Arity, &holder, &tuples)) return false;
-        value.reserve(tuples.size());
-        for (PyObject* t : tuples) {
-            T x{};
-            if (!Item(t, &x)) return false;
-            value.push_back(std::move(x));
-        }
-        return true;
-    }
-};
-
-PyObject* member(PyObject* tuple, Py_ssize_t i) { return PyTuple_GET_ITEM(tuple, i); }
-
-bool leverage_pair(PyObject* t, std::pair<std::string, double>* out) {
-    return to_string(member(t, 0), nullptr, &out->first) && to_f64(member(t, 1), nullptr, &out->second);
-}
-
-bool oracle_price(PyObject* t, OraclePrice* p) {
-    return to_u64(member(t, 0), nullptr, &p->timestamp) && to_string(member(t, 1), nullptr, &p->symbol) &&
-           to_f64(member(t, 2), nullptr, &p->price);
-}
-
-bool pyth_entry(PyObject* t, PythEntry* e) {
-    return to_u64(member(t, 0), nullptr, &e->timestamp) && to_u64(member(t, 1), nullptr, &e->feed_index) &&
-           to_u64(member(t, 2), nullptr, &e->price) && to_i16(member(t, 3), nullptr, &e->exponent);
-}
-
-using Leverage = Tuples<2, std::pair<std::string, double>, leverage_pair>;
-using OraclePrices = Tuples<3, OraclePrice, oracle_price>;
-using PythEntries = Tuples<4, PythEntry, pyth_entry>;
-
 // ---- construction ----
 
 constexpr const char* kNewParams[] = {"keypair", "signature_domain"};
@@ -117,7 +97,7 @@ PyObject* signer_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return call_guarded([&]() -> PyObject* {
         PyObject* a[2];
         if (!bind_tuple_args(kNew, args, kwargs, a)) return nullptr;
-        KeypairRef kp;
+        KeypairArg kp;
         Text domain;
         if (!kp.read(a[0], "keypair") || !domain.read(a[1], "signature_domain")) return nullptr;
         return wrap(type, Signer::create(*kp.value, domain.value));
@@ -134,18 +114,10 @@ PyObject* from_base58(Text secret, Text domain) {
 constexpr const char* kWithNonceParams[] = {"keypair", "strategy", "signature_domain"};
 constexpr CallSignature kWithNonce{"Signer.with_nonce_manager", kWithNonceParams, 3, 3};
 
-PyObject* with_nonce_manager(KeypairRef kp, Text strategy_name, Text domain) {
+PyObject* with_nonce_manager(KeypairArg kp, Text strategy_name, Text domain) {
     std::optional<NonceStrategy> strategy = nonce_strategy_from_name(strategy_name.value);
     if (!strategy) return raise_value_error(kInvalidNonceStrategy);
     return wrap(g_signer_type, Signer::with_nonce_manager(*kp.value, *strategy, domain.value));
-}
-
-void signer_dealloc(PyObject* self) {
-    PyTypeObject* type = Py_TYPE(self);
-    delete as_signer(self)->signer;  // the core signer wipes its keypair copy
-    as_signer(self)->signer = nullptr;
-    type->tp_free(self);
-    Py_DECREF(type);
 }
 
 // ---- flags, accessors and raw signing ----
@@ -154,9 +126,9 @@ void signer_dealloc(PyObject* self) {
 template <class F>
 PyObject* read_shared(PyObject* self, F&& read) {
     return call_guarded([&]() -> PyObject* {
-        SharedBorrow b(self);
+        Borrow<const Signer&> b(self);
         if (!b.ok()) return nullptr;
-        return read(b.signer());
+        return read(b.get());
     });
 }
 
@@ -165,15 +137,17 @@ PyObject* signer_pubkey(PyObject* self, void*) {
 }
 
 PyObject* signer_repr(PyObject* self) {
-    return read_shared(self, [](const Signer& s) { return text_to_python("Signer(pubkey='" + s.pubkey_base58() + "')"); });
+    return read_shared(self, [](const Signer& s) {
+        return text_to_python("Signer(pubkey='" + s.pubkey_base58() + "')");
+    });
 }
 
 PyObject* signer_computes_order_id(PyObject* self, PyObject*) {
-    return read_shared(self, [](const Signer& s) { return to_python(s.computes_order_id()); });
+    return read_shared(self, [](const Signer& s) { return PyBool_FromLong(s.computes_order_id()); });
 }
 
 PyObject* signer_computes_batch_order_ids(PyObject* self, PyObject*) {
-    return read_shared(self, [](const Signer& s) { return to_python(s.computes_batch_order_ids()); });
+    return read_shared(self, [](const Signer& s) { return PyBool_FromLong(s.computes_batch_order_ids()); });
 }
 
 constexpr const char* kEnabledParams[] = {"enabled"};
@@ -195,14 +169,16 @@ std::string sign_bytes(const Signer& s, Bytes message) {
 constexpr const char* kOrderNonceParams[] = {"order", "nonce"};
 constexpr CallSignature kSign{"Signer.sign", kOrderNonceParams, 2, 1};
 
-Signed sign(Signer& s, Order order, Nonce nonce) { return s.sign(std::move(order.value), nonce.value); }
+PyObject* sign(Signer& s, Order order, Nonce nonce) {
+    return signed_to_python(s.sign(std::move(order.value), nonce.value));
+}
 
 constexpr const char* kOrdersNonceParams[] = {"orders", "nonce"};
 constexpr CallSignature kSignGroup{"Signer.sign_group", kOrdersNonceParams, 2, 1};
 constexpr CallSignature kSignOrder{"Signer.sign_order", kOrdersNonceParams, 2, 1};
 
-Signed sign_group(Signer& s, OrderList orders, Nonce nonce) {
-    return s.sign_group(std::move(orders.value), nonce.value);
+PyObject* sign_group(Signer& s, OrderList orders, Nonce nonce) {
+    return signed_to_python(s.sign_group(std::move(orders.value), nonce.value));
 }
 
 // Every element is converted here on the calling thread; the core then signs
@@ -212,15 +188,15 @@ Signed sign_group(Signer& s, OrderList orders, Nonce nonce) {
 constexpr const char* kOrdersBaseParams[] = {"orders", "base_nonce"};
 constexpr CallSignature kSignAll{"Signer.sign_all", kOrdersBaseParams, 2, 1};
 
-SignedList sign_all(const Signer& s, OrderList orders, Nonce base) {
-    return s.sign_all(std::move(orders.value), base.value);
+PyObject* sign_all(const Signer& s, OrderList orders, Nonce base) {
+    return signed_to_python(s.sign_all(std::move(orders.value), base.value));
 }
 
 constexpr const char* kBatchesParams[] = {"batches", "base_nonce"};
 constexpr CallSignature kSignOrdersBatch{"Signer.sign_orders_batch", kBatchesParams, 2, 1};
 
-SignedList sign_orders_batch(const Signer& s, Batches batches, Nonce base) {
-    return s.sign_orders_batch(std::move(batches.value), base.value);
+PyObject* sign_orders_batch(const Signer& s, Batches batches, Nonce base) {
+    return signed_to_python(s.sign_orders_batch(std::move(batches.value), base.value));
 }
 
 // ---- account operations ----
@@ -228,82 +204,170 @@ SignedList sign_orders_batch(const Signer& s, Batches batches, Nonce base) {
 constexpr const char* kNonceParams[] = {"nonce"};
 constexpr CallSignature kSignFaucet{"Signer.sign_faucet", kNonceParams, 1, 0};
 
-Signed sign_faucet(Signer& s, Nonce nonce) { return s.sign_faucet(nonce.value); }
+PyObject* sign_faucet(Signer& s, Nonce nonce) { return signed_to_python(s.sign_faucet(nonce.value)); }
 
 constexpr const char* kAgentParams[] = {"agent_pubkey", "delete", "nonce"};
 constexpr CallSignature kSignAgent{"Signer.sign_agent_wallet", kAgentParams, 3, 2};
 
-Signed sign_agent_wallet(Signer& s, Key agent, Flag del, Nonce nonce) {
-    return s.sign_agent_wallet(agent.value, del.value, nonce.value);
+PyObject* sign_agent_wallet(Signer& s, Key agent, Flag del, Nonce nonce) {
+    return signed_to_python(s.sign_agent_wallet(agent.value, del.value, nonce.value));
 }
 
 constexpr const char* kApproveParams[] = {"to_pubkey", "fee", "nonce"};
 constexpr CallSignature kApproveCommission{"Signer.sign_approve_commission_fee", kApproveParams, 3, 2};
 constexpr CallSignature kApproveBuilder{"Signer.sign_approve_builder_code", kApproveParams, 3, 2};
 
-Signed sign_approve(Signer& s, Key to, U8 fee, Nonce nonce) {
-    return s.sign_approve_commission_fee(to.value, fee.value, nonce.value);
+PyObject* sign_approve(Signer& s, Key to, U8 fee, Nonce nonce) {
+    return signed_to_python(s.sign_approve_commission_fee(to.value, fee.value, nonce.value));
 }
 
 constexpr const char* kRevokeParams[] = {"to_pubkey", "nonce"};
 constexpr CallSignature kRevokeCommission{"Signer.sign_revoke_commission_fee", kRevokeParams, 2, 1};
 constexpr CallSignature kRevokeBuilder{"Signer.sign_revoke_builder_code", kRevokeParams, 2, 1};
 
-Signed sign_revoke(Signer& s, Key to, Nonce nonce) { return s.sign_revoke_commission_fee(to.value, nonce.value); }
+PyObject* sign_revoke(Signer& s, Key to, Nonce nonce) {
+    return signed_to_python(s.sign_revoke_commission_fee(to.value, nonce.value));
+}
 
 constexpr const char* kUserSettingsParams[] = {"max_leverage", "nonce"};
 constexpr CallSignature kUserSettings{"Signer.sign_user_settings", kUserSettingsParams, 2, 1};
 
-Signed sign_user_settings(Signer& s, Leverage leverage, Nonce nonce) {
-    return s.sign_user_settings(std::move(leverage.value), nonce.value);
+PyObject* sign_user_settings(Signer& s, Leverage leverage, Nonce nonce) {
+    return signed_to_python(s.sign_user_settings(std::move(leverage.value), nonce.value));
 }
 
 // The nonce is converted before the configuration is parsed.
 constexpr const char* kConfigParams[] = {"config", "nonce"};
 constexpr CallSignature kLiquidator{"Signer.sign_update_liquidator_config", kConfigParams, 2, 1};
 
-Signed sign_update_liquidator_config(Signer& s, Late<Config> config, Nonce nonce) {
-    return s.sign_update_liquidator_config(std::move(config.value), nonce.value);
+PyObject* sign_update_liquidator_config(Signer& s, Late<Config> config, Nonce nonce) {
+    return signed_to_python(s.sign_update_liquidator_config(std::move(config.value), nonce.value));
 }
 
 constexpr const char* kOraclesParams[] = {"oracles", "nonce"};
 constexpr CallSignature kOraclePrices{"Signer.sign_oracle_prices", kOraclesParams, 2, 1};
 constexpr CallSignature kPythOracle{"Signer.sign_pyth_oracle", kOraclesParams, 2, 1};
 
-Signed sign_oracle_prices(Signer& s, OraclePrices prices, Nonce nonce) {
-    return s.sign_oracle_prices(std::move(prices.value), nonce.value);
+PyObject* sign_oracle_prices(Signer& s, OraclePrices prices, Nonce nonce) {
+    return signed_to_python(s.sign_oracle_prices(std::move(prices.value), nonce.value));
 }
 
-Signed sign_pyth_oracle(Signer& s, PythEntries entries, Nonce nonce) {
-    return s.sign_pyth_oracle(std::move(entries.value), nonce.value);
+PyObject* sign_pyth_oracle(Signer& s, PythEntries entries, Nonce nonce) {
+    return signed_to_python(s.sign_pyth_oracle(std::move(entries.value), nonce.value));
 }
 
 constexpr const char* kRemoveParams[] = {"to_remove", "nonce"};
 constexpr CallSignature kRemove{"Signer.sign_remove_sub_account", kRemoveParams, 2, 1};
 
-Signed sign_remove_sub_account(Signer& s, Key to_remove, Nonce nonce) {
-    return s.sign_remove_sub_account(to_remove.value, nonce.value);
+PyObject* sign_remove_sub_account(Signer& s, Key to_remove, Nonce nonce) {
+    return signed_to_python(s.sign_remove_sub_account(to_remove.value, nonce.value));
 }
 
 constexpr const char* kTransferParams[] = {"from_pubkey", "to_pubkey", "margin_amount", "kind", "nonce"};
 constexpr CallSignature kTransfer{"Signer.sign_transfer", kTransferParams, 5, 3};
 
-Signed sign_transfer(Signer& s, Key from, Key to, F64 amount, Kind kind, Nonce nonce) {
-    return s.sign_transfer(from.value, to.value, amount.value, kind.value, nonce.value);
+PyObject* sign_transfer(Signer& s, Key from, Key to, F64 amount, Kind kind, Nonce nonce) {
+    return signed_to_python(s.sign_transfer(from.value, to.value, amount.value, kind.value, nonce.value));
 }
 
 constexpr const char* kCreateSubParams[] = {"name", "margin_amount", "nonce"};
 constexpr CallSignature kCreateSub{"Signer.sign_create_sub_account", kCreateSubParams, 3, 1};
 
-Signed sign_create_sub_account(Signer& s, String name, OptionalF64 amount, Nonce nonce) {
-    return s.sign_create_sub_account(std::move(name.value), amount.value, nonce.value);
+PyObject* sign_create_sub_account(Signer& s, String name, OptionalF64 amount, Nonce nonce) {
+    return signed_to_python(s.sign_create_sub_account(std::move(name.value), amount.value, nonce.value));
 }
 
 constexpr const char* kWhitelistParams[] = {"target_pubkey", "whitelist", "nonce"};
 constexpr CallSignature kWhitelist{"Signer.sign_whitelist_faucet", kWhitelistParams, 3, 2};
 
-Signed sign_whitelist_faucet(Signer& s, Key target, Flag whitelist, Nonce nonce) {
-    return s.sign_whitelist_faucet(target.value, whitelist.value, nonce.value);
+PyObject* sign_whitelist_faucet(Signer& s, Key target, Flag whitelist, Nonce nonce) {
+    return signed_to_python(s.sign_whitelist_faucet(target.value, whitelist.value, nonce.value));
+}
+
+// ---- signing of external-wallet records ----
+
+// Both sign a record with the signer's own key, then finalise it exactly as a
+// signature from the wallet would be finalised. Neither draws a nonce: the
+// nonce is the one already in the record.
+
+const char kSignWalletPreparedDoc[] =
+    "sign_wallet_prepared($self, wallet)\n--\n\n"
+    "Sign a wallet mode with this signer's key and configured network.\n"
+    "\n"
+    "The wallet dict (from prepare_wallet_message) is first checked against its\n"
+    "own preparation; its signer and network must be this signer's.\n"
+    "\n"
+    "Args:\n"
+    "    wallet: Wallet message dict from prepare_wallet_message\n"
+    "\n"
+    "Returns:\n"
+    "    SignedTransaction dict ready for API submission";
+
+const char kSignPreparedDoc[] =
+    "sign_prepared($self, prepared)\n--\n\n"
+    "Sign a prepared message and finalize it into a signed transaction.\n"
+    "\n"
+    "Supports agent-wallet flows: the prepared dict's \"account\" is the trading\n"
+    "account, and its \"signer\" is this signer's public key.\n"
+    "\n"
+    "Args:\n"
+    "    prepared: PreparedMessage dict from prepare_* functions\n"
+    "\n"
+    "Returns:\n"
+    "    SignedTransaction dict ready for API submission";
+
+constexpr const char* kWalletParams[] = {"wallet"};
+constexpr CallSignature kSignWalletPrepared{"Signer.sign_wallet_prepared", kWalletParams, 1, 1};
+constexpr const char* kPreparedParams[] = {"prepared"};
+constexpr CallSignature kSignPrepared{"Signer.sign_prepared", kPreparedParams, 1, 1};
+
+PyObject* sign_wallet_prepared(const Signer& signer, WalletDict given) {
+    Result<WalletMessage> wallet = validate_wallet_message(std::move(given.value));
+    if (!wallet) return raise_core_error(wallet.error());
+
+    // The record validated, so its signer decodes and its last byte is its
+    // network domain.
+    Result<Pubkey> prepared_signer = Pubkey::from_base58(wallet->prepared.signer);
+    const std::vector<uint8_t>& raw = wallet->prepared.message_bytes;
+    if (!prepared_signer || *prepared_signer != signer.pubkey() || raw.empty() ||
+        raw.back() != signature_domain_byte(signer.signature_domain())) {
+        return raise_core_error(
+            Error::signing_failed("prepared wallet signer or network does not match configured signer"));
+    }
+
+    std::string signature = signer.sign_bytes(wallet->message.data(), wallet->message.size());
+    std::vector<uint8_t> message = std::move(wallet->message);
+    return finalize_to_python(std::move(wallet->prepared), signature, std::span<const uint8_t>(message));
+}
+
+// The signer and the network byte are checked on the dict itself, before the
+// whole record is read.
+PyObject* sign_prepared(const Signer& signer, Object prepared_dict) {
+    PyObject* dict = prepared_dict.value;
+    if (!check_dict(dict, "prepared")) return nullptr;
+
+    PyRef value = dict_get(dict, "signer");
+    if (!value) return raise_value_error("Missing 'signer'");
+    std::string prepared_signer;
+    if (!to_string(value.get(), nullptr, &prepared_signer)) return nullptr;
+    if (prepared_signer != signer.pubkey_base58()) {
+        return raise_value_error("Prepared message signer " + prepared_signer + " does not match signer pubkey " +
+                                 signer.pubkey_base58());
+    }
+
+    value = dict_get(dict, "message_bytes");
+    if (!value) return raise_value_error("Missing 'message_bytes'");
+    std::vector<uint8_t> message;
+    if (!to_byte_list(value.get(), nullptr, &message)) return nullptr;
+    // The signing message ends with its network byte.
+    if (message.empty() || message.back() != signature_domain_byte(signer.signature_domain())) {
+        return raise_value_error("Prepared message network domain does not match signer");
+    }
+
+    std::string signature = signer.sign_bytes(message.data(), message.size());
+    PreparedMessage prepared;
+    if (!read_prepared(dict, "prepared", &prepared)) return nullptr;
+    return finalize_to_python(std::move(prepared), signature, std::nullopt);
 }
 
 // ---- the class ----
@@ -322,12 +386,11 @@ PyMethodDef kSignerMethods[] = {
      "computes_order_id($self)\n--\n\nWhether single-order ID computation is enabled."},
     {"computes_batch_order_ids", signer_computes_batch_order_ids, METH_NOARGS,
      "computes_batch_order_ids($self)\n--\n\nWhether batch order ID computation is enabled."},
-    // Signing of external-wallet records (signer_wallet_methods.cpp).
-    sign_wallet_prepared_method(),
+    {"sign_wallet_prepared", fastcall<kSignWalletPrepared, sign_wallet_prepared>(), kFastCall,
+     kSignWalletPreparedDoc},
     {"sign_bytes", fastcall<kSignBytes, sign_bytes>(), kFastCall,
      "sign_bytes($self, message)\n--\n\nSign raw message bytes and return a base58 Ed25519 signature."},
-    // Signing of prepared messages (signer_wallet_methods.cpp).
-    sign_prepared_method(),
+    {"sign_prepared", fastcall<kSignPrepared, sign_prepared>(), kFastCall, kSignPreparedDoc},
     {"sign", fastcall<kSign, sign>(), kFastCall,
      "sign($self, order, nonce=None)\n--\n\nSign a single order/cancel/cancelAll"},
     {"sign_all", fastcall<kSignAll, sign_all>(), kFastCall,
@@ -388,7 +451,7 @@ PyType_Slot kSignerSlots[] = {
     {Py_tp_doc,
      const_cast<char*>("Signer(keypair, signature_domain)\n--\n\nHigh-performance transaction signer")},
     {Py_tp_new, reinterpret_cast<void*>(signer_new)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(signer_dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_owner<SignerObject, &SignerObject::signer>)},
     {Py_tp_methods, kSignerMethods},
     {Py_tp_getset, kSignerGetSet},
     {Py_tp_repr, reinterpret_cast<void*>(signer_repr)},
@@ -405,42 +468,6 @@ PyType_Spec kSignerTypeDef = {
 
 }  // namespace
 
-SharedBorrow::SharedBorrow(PyObject* self) : obj_(as_signer(self)) {
-    if (obj_->borrow < 0) {
-        PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
-        obj_ = nullptr;
-        return;
-    }
-    ++obj_->borrow;
-}
-
-SharedBorrow::~SharedBorrow() {
-    if (obj_ != nullptr) --obj_->borrow;
-}
-
-ExclusiveBorrow::ExclusiveBorrow(PyObject* self) : obj_(as_signer(self)) {
-    if (obj_->borrow != 0) {
-        PyErr_SetString(PyExc_RuntimeError, "Already borrowed");
-        obj_ = nullptr;
-        return;
-    }
-    obj_->borrow = -1;
-}
-
-ExclusiveBorrow::~ExclusiveBorrow() {
-    if (obj_ != nullptr) obj_->borrow = 0;
-}
-
-PyObject* create_signer_type() {
-    if (g_signer_type == nullptr) {
-        PyObject* type = PyType_FromSpec(&kSignerTypeDef);
-        if (type == nullptr) {
-            PyErr_Print();
-            return raise_fault_text("failed to create type object for Signer");
-        }
-        g_signer_type = reinterpret_cast<PyTypeObject*>(type);  // kept for the life of the process
-    }
-    return Py_NewRef(reinterpret_cast<PyObject*>(g_signer_type));
-}
+PyObject* create_signer_type() { return create_type(kSignerTypeDef, g_signer_type); }
 
 }  // namespace vorn::py

@@ -1,7 +1,8 @@
 // Module functions for the Solana USDC deposit and withdrawal-intent
 // instructions and their unsigned transactions. Each pair differs only in
 // the deposit flag passed to the core's instruction builder.
-#include "solana_functions.hpp"
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
 
 #include <string>
 #include <string_view>
@@ -11,6 +12,7 @@
 #include "convert.hpp"
 #include "errors.hpp"
 #include "fastcall.hpp"
+#include "module.hpp"
 #include "results.hpp"
 #include "solana/solana.hpp"
 
@@ -48,26 +50,19 @@ constexpr CallSignature kExportWithdraw{"export_withdraw_intent_transaction", kE
 
 template <bool Deposit>
 PyObject* build_instruction(Text owner, U64 amount) {
-    auto ix = vorn::solana::instruction(owner.value, amount.value, Deposit);
-    if (!ix) return raise_core_error(ix.error());
-    return instruction_to_python(*ix);
+    return convert_result(vorn::solana::instruction(owner.value, amount.value, Deposit), instruction_to_python);
 }
 
 template <bool Deposit>
 PyObject* export_transaction(Text owner, U64 amount, Text blockhash) {
     auto ix = vorn::solana::instruction(owner.value, amount.value, Deposit);
     if (!ix) return raise_core_error(ix.error());
-    auto tx = vorn::solana::export_transaction(std::move(*ix), blockhash.value);
-    if (!tx) return raise_core_error(tx.error());
-    return text_to_python(*tx);
+    return convert_result(vorn::solana::export_transaction(std::move(*ix), blockhash.value), text_to_python);
 }
 
 }  // namespace
-}  // namespace vorn::py
 
-using namespace vorn::py;
-
-PyMethodDef vorn_solana_methods[] = {
+PyMethodDef solana_functions[] = {
     {"export_deposit_transaction", fastcall<kExportDeposit, export_transaction<true>>(), kFastCall,
      "export_deposit_transaction(owner, amount, recent_blockhash)\n--\n\n"
      "Export a base64 unsigned mainnet USDC deposit transaction for wallet signing."},
@@ -82,3 +77,5 @@ PyMethodDef vorn_solana_methods[] = {
      "Build an unsigned mainnet USDC withdrawal intent; no tokens transfer in this instruction."},
     {nullptr, nullptr, 0, nullptr},
 };
+
+}  // namespace vorn::py

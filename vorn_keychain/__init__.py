@@ -9,36 +9,8 @@ The public names are those of the extension module, re-exported here::
 
 from typing import TYPE_CHECKING
 
-from ._native import (
-    prepare_wallet_message,
-    finalize_wallet_message,
-    export_deposit_transaction,
-    export_withdraw_intent_transaction,
-    build_deposit_instruction,
-    build_withdraw_intent_instruction,
-    Keypair,
-    Signer,
-    random_hash,
-    current_timestamp,
-    validate_pubkey,
-    validate_hash,
-    compute_order_id,
-    compute_order_id_from_order,
-    py_prepare_order,
-    py_prepare_all_orders,
-    py_prepare_order_group,
-    py_prepare_agent_wallet_auth,
-    py_prepare_approve_builder_code,
-    py_prepare_update_liquidator_config,
-    py_prepare_approve_commission_fee,
-    py_prepare_revoke_builder_code,
-    py_prepare_revoke_commission_fee,
-    py_prepare_faucet_request,
-    py_prepare_create_sub_account,
-    py_prepare_remove_sub_account,
-    py_prepare_transfer,
-    py_finalize_transaction,
-)
+from . import _native
+from ._native import *  # noqa: F403 (the names of the module's __all__)
 
 if TYPE_CHECKING:
     # Types that exist only in the stubs (_native.pyi), the dict shapes and the
@@ -91,7 +63,6 @@ if TYPE_CHECKING:
     )
 
 
-
 def _read_version() -> str:
     """The version of this copy of the package, written once in pyproject.toml.
 
@@ -122,33 +93,6 @@ def _read_version() -> str:
 
 __version__ = _read_version()
 
-__all__ = [
-    "prepare_wallet_message",
-    "finalize_wallet_message",
-    "export_deposit_transaction",
-    "export_withdraw_intent_transaction",
-    "build_deposit_instruction",
-    "build_withdraw_intent_instruction",
-    "Keypair",
-    "Signer",
-    "random_hash",
-    "current_timestamp",
-    "validate_pubkey",
-    "validate_hash",
-    "compute_order_id",
-    "compute_order_id_from_order",
-    "py_prepare_order",
-    "py_prepare_all_orders",
-    "py_prepare_order_group",
-    "py_prepare_agent_wallet_auth",
-    "py_prepare_approve_builder_code",
-    "py_prepare_update_liquidator_config",
-    "py_prepare_approve_commission_fee",
-    "py_prepare_revoke_builder_code",
-    "py_prepare_revoke_commission_fee",
-    "py_prepare_faucet_request",
-    "py_prepare_create_sub_account",
-    "py_prepare_remove_sub_account",
-    "py_prepare_transfer",
-    "py_finalize_transaction",
-]
+# The module's names, in its registration order.
+__all__ = []  # type: list[str]
+__all__ += _native.__all__

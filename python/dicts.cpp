@@ -1,18 +1,18 @@
-// Prepared-message and wallet dicts: building them from core records and
-// reading them back.
-#include "wallet_dicts.hpp"
+// Signed, prepared and wallet dicts: building them from core records and
+// reading the last two back.
+#include "dicts.hpp"
 
 #include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "types/base58.hpp"
-#include "types/base64.hpp"
 #include "convert.hpp"
 #include "errors.hpp"
-#include "types/hex.hpp"
 #include "results.hpp"
+#include "types/base58.hpp"
+#include "types/base64.hpp"
+#include "types/hex.hpp"
 
 namespace vorn::py {
 namespace {
@@ -25,11 +25,11 @@ bool require(PyObject* dict, const char* key, PyRef* out) {
     return false;
 }
 
-// The value under an optional key; None counts as absent.
-PyRef optional_value(PyObject* dict, const char* key) {
+// The value under an optional key, converted; absent and None give none.
+template <class T, class Convert>
+bool optional_field(PyObject* dict, const char* key, std::optional<T>* out, Convert convert) {
     PyRef v = dict_get(dict, key);
-    if (v && v.get() == Py_None) return PyRef();
-    return v;
+    return to_optional(v.get(), nullptr, out, convert);
 }
 
 // Any value the standard json module can serialise, as a JSON array. The
@@ -60,6 +60,29 @@ bool actions_from_python(PyObject* value, std::vector<json>* out) {
 }
 
 }  // namespace
+
+PyObject* signed_transaction_to_python(const SignedTransaction& tx) {
+    PyRef d(PyDict_New());
+    if (!d) return nullptr;
+    if (!set_item(d.get(), "actions", json_list_to_python(tx.actions)) ||
+        !set_item(d.get(), "nonce", PyLong_FromUnsignedLongLong(tx.nonce)) ||
+        !set_item(d.get(), "account", text_to_python(tx.account)) ||
+        !set_item(d.get(), "signer", text_to_python(tx.signer)) ||
+        !set_item(d.get(), "signature", text_to_python(tx.signature))) {
+        return nullptr;
+    }
+    if (tx.order_id && !set_item(d.get(), "order_id", text_to_python(*tx.order_id))) return nullptr;
+    if (tx.order_ids && !set_item(d.get(), "order_ids", text_list_to_python(*tx.order_ids))) return nullptr;
+    return d.release();
+}
+
+PyObject* signed_to_python(const Outcome<SignedTransaction>& r) {
+    return convert_result(r, signed_transaction_to_python);
+}
+
+PyObject* signed_to_python(const Outcome<std::vector<SignedTransaction>>& r) {
+    return convert_result(r, [](const auto& txs) { return list_to_python(txs, signed_transaction_to_python); });
+}
 
 PyObject* prepared_to_python(const PreparedMessage& p) {
     PyRef d(PyDict_New());
@@ -107,31 +130,14 @@ bool read_prepared(PyObject* obj, const char* argname, PreparedMessage* out) {
     if (!require(obj, "signer", &v) || !to_string(v.get(), nullptr, &out->signer)) return false;
     if (!require(obj, "nonce", &v) || !to_u64(v.get(), nullptr, &out->nonce)) return false;
 
-    out->order_id.reset();
-    if (PyRef id = optional_value(obj, "order_id")) {
-        std::string s;
-        if (!to_string(id.get(), nullptr, &s)) return false;
-        out->order_id = std::move(s);
-    }
-    out->order_ids.reset();
-    if (PyRef ids = optional_value(obj, "order_ids")) {
-        std::vector<std::string> list;
-        if (!to_text_list(ids.get(), nullptr, &list)) return false;
-        out->order_ids = std::move(list);
-    }
-    return true;
+    return optional_field(obj, "order_id", &out->order_id, to_string) &&
+           optional_field(obj, "order_ids", &out->order_ids, to_text_list);
 }
 
 bool parse_signature_mode(PyObject* obj, const char* argname, SignatureMode* out) {
     std::string_view text;
     if (!to_text(obj, argname, &text)) return false;
-    Result<SignatureMode> mode = signature_mode_from_str(text);
-    if (!mode) {
-        raise_core_error(mode.error());
-        return false;
-    }
-    *out = *mode;
-    return true;
+    return store(signature_mode_from_str(text), out);
 }
 
 bool read_wallet(PyObject* obj, const char* argname, WalletMessage* out) {
@@ -143,20 +149,13 @@ bool read_wallet(PyObject* obj, const char* argname, WalletMessage* out) {
     if (!parse_signature_mode(mode.get(), nullptr, &out->mode)) return false;
     if (!require(obj, "message_bytes", &v) || !to_byte_list(v.get(), nullptr, &out->message)) return false;
 
-    out->text.reset();
-    if (PyRef text = optional_value(obj, "clear_sign_message")) {
-        std::string s;
-        if (!to_string(text.get(), nullptr, &s)) return false;
-        out->text = std::move(s);
-    }
-    return true;
+    return optional_field(obj, "clear_sign_message", &out->text, to_string);
 }
 
 PyObject* finalize_to_python(PreparedMessage prepared, std::string_view signature,
                              std::optional<std::span<const uint8_t>> message) {
-    Result<SignedTransaction> tx = finalize_with_message(std::move(prepared), signature, message);
-    if (!tx) return raise_core_error(tx.error());
-    return signed_transaction_to_python(*tx);
+    return convert_result(finalize_with_message(std::move(prepared), signature, message),
+                          signed_transaction_to_python);
 }
 
 }  // namespace vorn::py

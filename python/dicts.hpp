@@ -1,6 +1,10 @@
-// The dicts of the external-wallet flows: the prepared-message dict and the
-// wallet dict going out, and their readers coming back in.
+// The dicts of signing and of the external-wallet flows: the
+// signed-transaction, prepared-message and wallet dicts going out, and the
+// readers of the last two coming back in.
 //
+// Signed-transaction dict keys, in insertion order: "actions", "nonce",
+// "account", "signer", "signature", then "order_id" / "order_ids" only when
+// present.
 // Prepared dict keys, in insertion order: "message_bytes" (bytes),
 // "message_base58", "message_base64", "message_hex", "order_id" or
 // "order_ids" (only when present), "actions", "account", "signer", "nonce".
@@ -20,10 +24,18 @@
 #include <string_view>
 #include <vector>
 
+#include "arguments.hpp"
 #include "prepare/prepare.hpp"
+#include "sign/sign.hpp"
 #include "wallet/wallet.hpp"
 
 namespace vorn::py {
+
+PyObject* signed_transaction_to_python(const vorn::SignedTransaction& tx);
+// The outcome of a signing operation: its dict (or list of dicts), or its
+// failure raised (errors.hpp).
+PyObject* signed_to_python(const vorn::Outcome<vorn::SignedTransaction>& r);
+PyObject* signed_to_python(const vorn::Outcome<std::vector<vorn::SignedTransaction>>& r);
 
 PyObject* prepared_to_python(const vorn::PreparedMessage& prepared);
 // A list of prepared dicts, in order.
@@ -50,19 +62,8 @@ PyObject* finalize_to_python(vorn::PreparedMessage prepared, std::string_view si
                              std::optional<std::span<const uint8_t>> message);
 
 // The dicts as call arguments (arguments.hpp).
-struct PreparedDict {
-    vorn::PreparedMessage value;
-    bool read(PyObject* obj, const char* name) { return read_prepared(obj, name, &value); }
-};
-
-struct WalletDict {
-    vorn::WalletMessage value;
-    bool read(PyObject* obj, const char* name) { return read_wallet(obj, name, &value); }
-};
-
-struct Mode {
-    vorn::SignatureMode value = vorn::SignatureMode::Raw;
-    bool read(PyObject* obj, const char* name) { return parse_signature_mode(obj, name, &value); }
-};
+using PreparedDict = Arg<vorn::PreparedMessage, read_prepared>;
+using WalletDict = Arg<vorn::WalletMessage, read_wallet>;
+using Mode = Arg<vorn::SignatureMode, parse_signature_mode>;
 
 }  // namespace vorn::py

@@ -1,0 +1,48 @@
+// What each file of the module contributes to it: the module functions, one
+// table per file, and the two classes. module.cpp registers them in the
+// order of __all__.
+//
+// The declarations are hidden: a table or class that no file defines is an
+// undefined hidden symbol, which the linker refuses in a shared object, so it
+// fails the build of the module rather than its import.
+#pragma once
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#pragma GCC visibility push(hidden)
+
+namespace vorn::py {
+
+// Null-terminated PyMethodDef tables, each in the order of __all__.
+extern PyMethodDef wallet_functions[];   // wallet_functions.cpp: wallet signing modes
+extern PyMethodDef solana_functions[];   // solana_functions.cpp: USDC deposit and withdrawal intent
+extern PyMethodDef signing_functions[];  // functions.cpp: hashes, timestamps, validation, order ids
+extern PyMethodDef prepare_functions[];  // prepare_functions.cpp: py_prepare_ and py_finalize_transaction
+
+// The classes (created once; later calls return them again). A new reference,
+// or nullptr with the internal-fault exception set.
+PyObject* create_keypair_type();  // keypair_type.cpp
+PyObject* create_signer_type();   // signer_type.cpp
+
+// For those two: the type made from `spec` on the first call and kept in
+// `type` for the life of the process; a new reference. A type that cannot be
+// created prints the interpreter's error and raises the internal fault
+// "failed to create type object for <class name>".
+PyObject* create_type(PyType_Spec& spec, PyTypeObject*& type);
+
+// The tp_dealloc of a class whose instances own one core object through
+// Member: deletes it (the core types wipe their secrets) and frees the
+// instance.
+template <class Instance, auto Member>
+void dealloc_owner(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    Instance* instance = reinterpret_cast<Instance*>(self);
+    delete (instance->*Member);
+    instance->*Member = nullptr;
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+}  // namespace vorn::py
+
+#pragma GCC visibility pop
