@@ -310,9 +310,7 @@ PyObject* prepare_revoke(Key to, Network domain, Account account, SignerKey sign
 constexpr const char* kConfigParams[] = {"config", "signature_domain", "account", "signer", "nonce"};
 constexpr CallSignature kPrepareLiquidatorConfig{"py_prepare_update_liquidator_config", kConfigParams, 5, 3};
 
-// Unusual: the configuration is read last, after the network, account and
-// signer have decoded.
-PyObject* prepare_liquidator_config(Late<Config> config, Network domain, Account account, SignerKey signer,
+PyObject* prepare_liquidator_config(Config config, Network domain, Account account, SignerKey signer,
                                     Nonce nonce) {
     return prepare(Action(UpdateLiquidatorConfig{.config = std::move(config.value)}), domain, account, signer, nonce);
 }

@@ -30,8 +30,9 @@ CASES = [
     (vk.py_prepare_order, (1, "", ""), ValueError, DOMAIN),
     (vk.py_prepare_order, (1, "devnet", 1), TypeError,
      "argument 'account': 'int' object cannot be converted to 'str'"),
-    # Stays: the liquidator configuration is read last as well.
-    (vk.py_prepare_update_liquidator_config, (1, "", ""), ValueError, DOMAIN),
+    (vk.py_prepare_update_liquidator_config, (1, "", ""), TypeError,
+     "argument 'config': 'int' object cannot be converted to 'dict'"),
+    # Stays: the Signer reads the configuration after the nonce.
     (SIGNER.sign_update_liquidator_config, (1, ""), TypeError, NONCE_TYPE),
     # Stays: compute_order_id_from_order reads the order after the nonce and
     # the account's type, but before the account decodes.
