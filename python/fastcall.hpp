@@ -10,7 +10,7 @@
 //   constexpr const char* kAgentParams[] = {"agent_pubkey", "delete", "nonce"};
 //   constexpr CallSignature kSignAgent{"Signer.sign_agent_wallet", kAgentParams, 3, 2};
 //
-//   Outcome<SignedTransaction> sign_agent_wallet(Signer& s, Key agent, Flag del, Nonce nonce) {
+//   Result<SignedTransaction> sign_agent_wallet(Signer& s, Key agent, Flag del, Nonce nonce) {
 //       return s.sign_agent_wallet(agent.value, del.value, nonce.value);
 //   }
 //

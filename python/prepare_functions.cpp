@@ -221,8 +221,8 @@ struct CheckedKind {
 // Draws the nonce when none was given, then prepares with it.
 template <class Prepare>
 PyObject* with_nonce(const Nonce& nonce, Prepare&& prepare) {
-    Timed<uint64_t> resolved = resolve_nonce(nonce.value);
-    if (!resolved) return raise_fault(resolved.error());
+    Result<uint64_t> resolved = resolve_nonce(nonce.value);
+    if (!resolved) return raise_core_error(resolved.error());
     Result<PreparedMessage> prepared = prepare(*resolved);
     if (!prepared) return raise_core_error(prepared.error());
     return prepared_to_python(*prepared);
@@ -253,9 +253,9 @@ constexpr CallSignature kPrepareAllOrders{"py_prepare_all_orders", kAllOrdersPar
 // Every order is converted here, on the calling thread, before any work goes
 // to the pool.
 PyObject* prepare_all(Late<OrderList> orders, Network domain, Account account, SignerKey signer, Nonce base) {
-    Outcome<std::vector<PreparedMessage>> prepared =
+    Result<std::vector<PreparedMessage>> prepared =
         prepare_all_orders(std::move(orders.value), domain.value, account.value, signer.value, base.value);
-    if (!prepared) return raise_failure(prepared.error());
+    if (!prepared) return raise_core_error(prepared.error());
     return prepared_list_to_python(*prepared);
 }
 
@@ -283,9 +283,7 @@ constexpr CallSignature kPrepareApproveCommissionFee{"py_prepare_approve_commiss
 
 // The builder-code fee must lie in 1..=15; refused before any nonce is drawn.
 PyObject* prepare_approve(Key to, U8 fee, Network domain, Account account, SignerKey signer, Nonce nonce) {
-    if (!Commission::fee_allowed(fee.value)) {
-        return raise_core_error(Error::invalid_order("builder-code fee must be 1..=15 bps"));
-    }
+    if (auto st = Commission::check_fee(fee.value); !st) return raise_core_error(st.error());
     return prepare(Action(ApproveCommissionFee{.to = to.value, .fee = fee.value}), domain, account, signer, nonce);
 }
 

@@ -82,13 +82,13 @@ PyObject* to_python(const std::string& text) { return text_to_python(text); }
 
 PyObject* to_python(bool flag) { return PyBool_FromLong(flag); }
 
-PyObject* to_python(const vorn::Outcome<vorn::SignedTransaction>& r) {
-    if (!r) return raise_failure(r.error());
+PyObject* to_python(const vorn::Result<vorn::SignedTransaction>& r) {
+    if (!r) return raise_core_error(r.error());
     return signed_transaction_to_python(*r);
 }
 
-PyObject* to_python(const vorn::Outcome<std::vector<vorn::SignedTransaction>>& r) {
-    if (!r) return raise_failure(r.error());
+PyObject* to_python(const vorn::Result<std::vector<vorn::SignedTransaction>>& r) {
+    if (!r) return raise_core_error(r.error());
     return signed_transactions_to_python(*r);
 }
 

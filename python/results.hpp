@@ -10,7 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "sign/nonce.hpp"
 #include "sign/sign.hpp"
 
 namespace vorn::py {
@@ -60,7 +59,7 @@ bool set_item(PyObject* d, const char* key, PyObject* value);
 // outcome, whose failure is raised (errors.hpp).
 PyObject* to_python(const std::string& text);
 PyObject* to_python(bool flag);
-PyObject* to_python(const vorn::Outcome<vorn::SignedTransaction>& r);
-PyObject* to_python(const vorn::Outcome<std::vector<vorn::SignedTransaction>>& r);
+PyObject* to_python(const vorn::Result<vorn::SignedTransaction>& r);
+PyObject* to_python(const vorn::Result<std::vector<vorn::SignedTransaction>>& r);
 
 }  // namespace vorn::py

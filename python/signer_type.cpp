@@ -25,8 +25,8 @@ PyTypeObject* g_signer_type = nullptr;
 
 SignerObject* as_signer(PyObject* self) { return reinterpret_cast<SignerObject*>(self); }
 
-using Signed = Outcome<SignedTransaction>;
-using SignedList = Outcome<std::vector<SignedTransaction>>;
+using Signed = Result<SignedTransaction>;
+using SignedList = Result<std::vector<SignedTransaction>>;
 
 PyObject* wrap(PyTypeObject* type, Result<Signer>&& r) {
     if (!r) return raise_core_error(r.error());

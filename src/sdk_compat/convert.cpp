@@ -21,17 +21,12 @@ struct Overloaded : F... {
     using F::operator()...;
 };
 
-Error fee_refusal() { return Error::invalid_order("builder-code fee must be 1..=15 bps"); }
-
 // The builder fee rule; a valid commission is copied unchanged.
 Status take_commission(const std::optional<Commission>& c, std::optional<TxCommission>& out) {
-    if (!c) {
-        out.reset();
-        return {};
-    }
-    auto tc = TxCommission::try_from(*c);
-    if (!tc) return fail(std::move(tc.error()));
-    out.emplace(*tc);
+    out.reset();
+    if (!c) return {};
+    if (auto st = Commission::check_fee(c->fee); !st) return st;
+    out.emplace(TxCommission{c->to, c->fee});
     return {};
 }
 
@@ -40,35 +35,12 @@ std::optional<double> unless_nan(double v) {
     return v;
 }
 
-// Limit and market orders; the order-type checks run before the fee check.
+// Limit and market orders; the order-kind rule runs before the fee rule.
 Status order_into(const Order& o, uint8_t wire_version, TxAction& out) {
-    if (const auto* limit = std::get_if<LimitType>(&o.order_type)) {
-        if (o.slippage) return fail(Error::invalid_order("slippage is only supported on market orders"));
-        auto& r = out.v.emplace<TxLimitOrder>();
-        if (auto st = take_commission(o.commission, r.commission); !st) return st;
-        r.symbol = o.symbol;
-        r.is_buy = o.is_buy;
-        r.price = o.price;
-        r.size = o.size;
-        r.tif = limit->tif;
-        r.reduce_only = o.reduce_only;
-        r.iso = o.iso;
-        r.wire_version = wire_version;
-        return {};
-    }
-    if (!std::get<TriggerType>(o.order_type).is_market)
-        return fail(Error::invalid_order("trigger orders are not supported by VORN API; use market"));
-    // The trigger price of a market order is not carried on the wire.
-    auto& r = out.v.emplace<TxMarketOrder>();
-    if (auto st = take_commission(o.commission, r.commission); !st) return st;
-    r.symbol = o.symbol;
-    r.is_buy = o.is_buy;
-    r.size = o.size;
-    r.reduce_only = o.reduce_only;
-    r.iso = o.iso;
-    r.slippage = o.slippage;
-    r.wire_version = wire_version;
-    return {};
+    if (auto st = check_order_kind(o); !st) return st;
+    detail::order_record_into(o, wire_version, out);
+    if (auto* limit = std::get_if<TxLimitOrder>(&out.v)) return take_commission(o.commission, limit->commission);
+    return take_commission(o.commission, std::get<TxMarketOrder>(out.v).commission);
 }
 
 template <class Rec>
@@ -178,22 +150,6 @@ private:
     std::vector<TxAction>& out_;
 };
 
-// Later pairs replace earlier ones; keys end up unique, ascending by bytes.
-void user_settings_into(const UpdateUserSettings& s, TxAction& out) {
-    auto& m = out.v.emplace<TxUpdateUserSettings>().max_leverage;
-    m.reserve(s.max_leverage.size());
-    for (const auto& [symbol, leverage] : s.max_leverage) m.emplace_back(symbol, leverage);
-    // Stable, so equal symbols stay in input order and the last of each run
-    // is the latest pair.
-    std::stable_sort(m.begin(), m.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    size_t kept = 0;
-    for (size_t i = 0; i < m.size(); ++i) {
-        const bool last_of_run = i + 1 == m.size() || m[i + 1].first != m[i].first;
-        if (last_of_run) m[kept++] = m[i];
-    }
-    m.resize(kept);
-}
-
 Status multisig_propose_into(const MultisigPropose& p, uint8_t wire_version, TxAction& out) {
     // Proposals always carry the commission slots of limit and market orders.
     const uint8_t nested_version = std::max<uint8_t>(wire_version, 1);
@@ -226,10 +182,7 @@ Status single_action_into(const Action& action, uint8_t wire_version, TxAction& 
             [](const OraclePrices&) -> Status { return fail(Error::empty_orders()); },  // handled by the caller
             [&](const PythOracle& a) { return set(TxPythOracle{a.oracles}); },
             [&](const Faucet& a) { return set(TxFaucet{a.user, a.amount}); },
-            [&](const UpdateUserSettings& a) -> Status {
-                user_settings_into(a, out);
-                return {};
-            },
+            [&](const UpdateUserSettings& a) { return set(TxUpdateUserSettings{unique_max_leverage(a)}); },
             [&](const AgentWalletCreation& a) { return set(TxAgentWalletCreation{a.agent, a.delete_}); },
             [&](const WhitelistFaucet& a) { return set(TxWhitelistFaucet{a.target, a.whitelist}); },
             [&](const CreateSubAccount& a) { return set(TxCreateSubAccount{a.name, a.margin_amount}); },
@@ -263,7 +216,7 @@ Status single_action_into(const Action& action, uint8_t wire_version, TxAction& 
                                                   a.proposal_lifetime_secs});
             },
             [&](const ApproveCommissionFee& a) -> Status {
-                if (!Commission::fee_allowed(a.fee)) return fail(fee_refusal());
+                if (auto st = Commission::check_fee(a.fee); !st) return st;
                 return set(TxApproveCommissionFee{a.to, a.fee});
             },
             [&](const RevokeCommissionFee& a) { return set(TxRevokeCommissionFee{a.to}); },
@@ -286,6 +239,32 @@ bool any_action(const std::vector<Action>& actions, bool (*pred)(const Action&))
 
 }  // namespace
 
+Status check_order_kind(const Order& order) {
+    if (std::holds_alternative<LimitType>(order.order_type)) {
+        if (order.slippage) return fail(Error::invalid_order("slippage is only supported on market orders"));
+        return {};
+    }
+    if (!std::get<TriggerType>(order.order_type).is_market)
+        return fail(Error::invalid_order("trigger orders are not supported by VORN API; use market"));
+    return {};
+}
+
+std::vector<std::pair<std::string_view, double>> unique_max_leverage(const UpdateUserSettings& settings) {
+    std::vector<std::pair<std::string_view, double>> m;
+    m.reserve(settings.max_leverage.size());
+    for (const auto& [symbol, leverage] : settings.max_leverage) m.emplace_back(symbol, leverage);
+    // Stable, so equal symbols stay in input order and the last of each run
+    // is the latest pair.
+    std::stable_sort(m.begin(), m.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    size_t kept = 0;
+    for (size_t i = 0; i < m.size(); ++i) {
+        const bool last_of_run = i + 1 == m.size() || m[i + 1].first != m[i].first;
+        if (last_of_run) m[kept++] = m[i];
+    }
+    m.resize(kept);
+    return m;
+}
+
 Result<TxAction> order_item_to_tx_action(const OrderItem& item, uint8_t wire_version) {
     TxAction out;
     if (auto st = item_into(item, wire_version, out); !st) return fail(std::move(st.error()));
@@ -293,6 +272,30 @@ Result<TxAction> order_item_to_tx_action(const OrderItem& item, uint8_t wire_ver
 }
 
 namespace detail {
+
+void order_record_into(const Order& o, uint8_t wire_version, TxAction& out) {
+    if (const auto* limit = std::get_if<LimitType>(&o.order_type)) {
+        out.v.emplace<TxLimitOrder>(TxLimitOrder{.symbol = o.symbol,
+                                                 .is_buy = o.is_buy,
+                                                 .price = o.price,
+                                                 .size = o.size,
+                                                 .tif = limit->tif,
+                                                 .reduce_only = o.reduce_only,
+                                                 .iso = o.iso,
+                                                 .commission = std::nullopt,
+                                                 .wire_version = wire_version});
+        return;
+    }
+    // The trigger price of a market order is not carried on the wire.
+    out.v.emplace<TxMarketOrder>(TxMarketOrder{.symbol = o.symbol,
+                                               .is_buy = o.is_buy,
+                                               .size = o.size,
+                                               .reduce_only = o.reduce_only,
+                                               .iso = o.iso,
+                                               .commission = std::nullopt,
+                                               .slippage = o.slippage,
+                                               .wire_version = wire_version});
+}
 
 Status convert_action_into(const Action& action, uint8_t wire_version, TxActionSink& sink) {
     TxAction record;  // reused for every record handed to the sink

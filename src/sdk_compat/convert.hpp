@@ -19,6 +19,11 @@ protected:
     ~TxActionSink() = default;
 };
 
+// The market or limit record of an order (a trigger order is taken as a
+// market order), without its commission and without checking any rule.
+// Conversion and order ids both build order records here.
+void order_record_into(const Order& order, uint8_t wire_version, TxAction& out);
+
 // Converts the action's wire actions in order into sink; stops at the first
 // refusal (the sink then holds the actions converted before it).
 Status convert_action_into(const Action& action, uint8_t wire_version, TxActionSink& sink);

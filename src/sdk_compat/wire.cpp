@@ -22,11 +22,6 @@ uint64_t to_fixed_point(double value) {
     return static_cast<uint64_t>(rounded);
 }
 
-Result<TxCommission> TxCommission::try_from(const Commission& c) {
-    if (!Commission::fee_allowed(c.fee)) return fail(Error::invalid_order("builder-code fee must be 1..=15 bps"));
-    return TxCommission{c.to, c.fee};
-}
-
 namespace {
 
 // Wire index of each TxActionVariant alternative, in variant order; the

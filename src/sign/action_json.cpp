@@ -5,13 +5,12 @@
 #include <cmath>
 #include <string_view>
 
-#include "sign/sign.hpp"
+#include "sdk_compat/sdk_compat.hpp"
+#include "sign/action_json.hpp"
 
 namespace vorn {
 
 namespace {
-
-constexpr const char* kRestingTriggerRefused = "trigger orders are not supported by VORN API; use market";
 
 // An f64 stays a float (1.0 is not an integer); non-finite becomes null.
 json number(double x) { return std::isfinite(x) ? json(x) : json(nullptr); }
@@ -41,6 +40,7 @@ Result<json> item_list_to_json(const std::vector<OrderItem>& items) {
 }
 
 Result<json> order_to_json(const Order& o) {
+    if (auto st = check_order_kind(o); !st) return fail(std::move(st.error()));
     json inner = json::object();
     inner["b"] = o.is_buy;
     inner["c"] = o.symbol;
@@ -53,7 +53,6 @@ Result<json> order_to_json(const Order& o) {
         inner["tif"] = time_in_force_name(limit->tif);
         return wrap("l", std::move(inner));
     }
-    if (!std::get<TriggerType>(o.order_type).is_market) return fail(Error::invalid_order(kRestingTriggerRefused));
     if (o.slippage) inner["slippage"] = number(*o.slippage);
     return wrap("m", std::move(inner));
 }
@@ -125,16 +124,8 @@ Result<json> on_fill_to_json(const OnFill& f) {
 }
 
 json user_settings_to_json(const UpdateUserSettings& s) {
-    // Stable sort, then insert in order: among equal symbols the later pair
-    // wins, as it does in the signed wire map.
-    std::vector<const std::pair<std::string, double>*> sorted;
-    sorted.reserve(s.max_leverage.size());
-    for (const auto& p : s.max_leverage) sorted.push_back(&p);
-    std::stable_sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) {
-        return std::string_view(a->first) < std::string_view(b->first);
-    });
     json m = json::object();
-    for (const auto* p : sorted) m[p->first] = number(p->second);
+    for (const auto& [symbol, leverage] : unique_max_leverage(s)) m[std::string(symbol)] = number(leverage);
     return wrap("updateUserSettings", wrap("m", std::move(m)));
 }
 
