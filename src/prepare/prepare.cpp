@@ -18,11 +18,7 @@ constexpr size_t kIdScratchCapacity = 96;
 // The canonical-order-bytes buffer of the calling thread, reused across
 // preparations.
 std::vector<uint8_t>& thread_id_scratch() {
-    thread_local std::vector<uint8_t> scratch = [] {
-        std::vector<uint8_t> v;
-        v.reserve(kIdScratchCapacity);
-        return v;
-    }();
+    thread_local std::vector<uint8_t> scratch = reserved_bytes(kIdScratchCapacity);
     return scratch;
 }
 
@@ -47,7 +43,25 @@ void add_order_ids(const std::vector<OrderItem>& items, uint64_t nonce, const Pu
     if (!found.empty()) out.order_ids = std::move(found);
 }
 
+// prepare_into into a fresh record.
+Result<PreparedMessage> prepare_fresh(const Action& action, SignatureDomain domain, const Pubkey& account,
+                                      uint64_t nonce, OrderIdSwitches ids, std::string account_text,
+                                      std::string signer_text) {
+    PreparedMessage out;
+    out.message_bytes = reserved_bytes(kMessageCapacity);
+    if (auto st = prepare_into(action, domain, account, nonce, ids, std::move(account_text), std::move(signer_text), out);
+        !st)
+        return fail(std::move(st.error()));
+    return out;
+}
+
 }  // namespace
+
+Action one_item_orders(OrderItem item) {
+    Orders orders;
+    orders.items.push_back(std::move(item));
+    return Action(std::move(orders));
+}
 
 SignedTransaction SignedTransaction::from(PreparedMessage& prepared, std::string signature) {
     SignedTransaction tx;
@@ -86,21 +100,14 @@ Result<uint64_t> resolve_nonce(std::optional<uint64_t> nonce) {
 
 Result<PreparedMessage> prepare_action(const Action& action, SignatureDomain domain, const Pubkey& account,
                                        const std::optional<Pubkey>& signer, uint64_t nonce) {
-    PreparedMessage out;
-    out.message_bytes.reserve(kMessageCapacity);
     std::string account_text = account.to_base58();
     std::string signer_text = signer ? signer->to_base58() : account_text;
-    if (auto st = prepare_into(action, domain, account, nonce, {}, std::move(account_text), std::move(signer_text), out);
-        !st)
-        return fail(std::move(st.error()));
-    return out;
+    return prepare_fresh(action, domain, account, nonce, {}, std::move(account_text), std::move(signer_text));
 }
 
 Result<PreparedMessage> prepare_message(OrderItem item, SignatureDomain domain, const Pubkey& account,
                                         const std::optional<Pubkey>& signer, uint64_t nonce) {
-    Orders orders;
-    orders.items.push_back(std::move(item));
-    return prepare_action(Action(std::move(orders)), domain, account, signer, nonce);
+    return prepare_action(one_item_orders(std::move(item)), domain, account, signer, nonce);
 }
 
 Result<PreparedMessage> prepare_transfer(const Transfer& transfer, SignatureDomain domain, const Pubkey& account,
@@ -113,16 +120,9 @@ Result<std::vector<PreparedMessage>> prepare_all_orders(std::vector<OrderItem> i
                                                         std::optional<uint64_t> base_nonce) {
     const std::string account_text = account.to_base58();
     const std::string signer_text = signer ? signer->to_base58() : account_text;
-    return run_nonce_batch<PreparedMessage>(items, base_nonce, [&](OrderItem item, uint64_t nonce) -> Result<PreparedMessage> {
-        Orders orders;
-        orders.items.push_back(std::move(item));
-        PreparedMessage out;
-        out.message_bytes.reserve(kMessageCapacity);
-        if (auto st = prepare_into(Action(std::move(orders)), domain, account, nonce, {.single = true, .batch = false},
-                                   account_text, signer_text, out);
-            !st)
-            return fail(std::move(st.error()));
-        return out;
+    return run_nonce_batch<PreparedMessage>(items, base_nonce, [&](OrderItem item, uint64_t nonce) {
+        return prepare_fresh(one_item_orders(std::move(item)), domain, account, nonce, {.single = true, .batch = false},
+                             account_text, signer_text);
     });
 }
 

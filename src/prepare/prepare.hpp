@@ -59,6 +59,9 @@ struct OrderIdSwitches {
 Status prepare_into(const Action& action, SignatureDomain domain, const Pubkey& account, uint64_t nonce,
                     OrderIdSwitches ids, std::string account_text, std::string signer_text, PreparedMessage& out);
 
+// An orders action of exactly this item.
+Action one_item_orders(OrderItem item);
+
 // The caller's nonce unchanged, or one unique timestamp.
 Result<uint64_t> resolve_nonce(std::optional<uint64_t> nonce);
 

@@ -43,47 +43,32 @@ Status order_into(const Order& o, uint8_t wire_version, TxAction& out) {
     return take_commission(o.commission, std::get<TxMarketOrder>(out.v).commission);
 }
 
+// Places a conditional record, then applies the fee rule to its commission.
 template <class Rec>
-Status tpsl_into(const TpSlFields& s, uint8_t wire_version, TxAction& out) {
-    auto& r = out.v.emplace<Rec>();
-    if (auto st = take_commission(s.commission, r.commission); !st) return st;
-    r.symbol = s.symbol;
-    r.is_buy = s.is_buy;
-    r.size = s.size;
-    r.trigger_price = s.trigger_price;
-    r.limit_price = unless_nan(s.limit_price);
-    r.iso = s.iso;
-    r.wire_version = wire_version;
-    return {};
+Status with_commission(Rec record, const std::optional<Commission>& commission, TxAction& out) {
+    return take_commission(commission, out.v.emplace<Rec>(std::move(record)).commission);
 }
 
-Status range_into(const RangeOco& s, uint8_t wire_version, TxAction& out) {
-    auto& r = out.v.emplace<TxRangeOco>();
-    if (auto st = take_commission(s.commission, r.commission); !st) return st;
-    r.symbol = s.symbol;
-    r.is_buy = s.is_buy;
-    r.size = s.size;
-    r.pmin = s.pmin;
-    r.pmax = s.pmax;
-    r.lmin = unless_nan(s.lmin);
-    r.lmax = unless_nan(s.lmax);
-    r.iso = s.iso;
-    r.wire_version = wire_version;
-    return {};
+template <class Rec>
+Status tpsl_into(const TpSlFields& s, uint8_t v, TxAction& out) {
+    const TxStop stop{.symbol = s.symbol, .is_buy = s.is_buy, .size = s.size, .trigger_price = s.trigger_price,
+                      .limit_price = unless_nan(s.limit_price), .iso = s.iso, .commission = {}, .wire_version = v};
+    return with_commission(Rec{stop}, s.commission, out);
 }
 
-Status trailing_into(const TrailingStop& s, uint8_t wire_version, TxAction& out) {
-    auto& r = out.v.emplace<TxTrailingStop>();
-    if (auto st = take_commission(s.commission, r.commission); !st) return st;
-    r.symbol = s.symbol;
-    r.is_buy = s.is_buy;
-    r.size = s.size;
-    r.trail_bps = s.trail_bps;
-    r.step_bps = s.step_bps;
-    r.limit_price = s.limit_price;
-    r.iso = s.iso;
-    r.wire_version = wire_version;
-    return {};
+Status range_into(const RangeOco& s, uint8_t v, TxAction& out) {
+    return with_commission(TxRangeOco{.symbol = s.symbol, .is_buy = s.is_buy, .size = s.size, .pmin = s.pmin,
+                                      .pmax = s.pmax, .lmin = unless_nan(s.lmin), .lmax = unless_nan(s.lmax),
+                                      .iso = s.iso, .commission = {}, .wire_version = v},
+                           s.commission, out);
+}
+
+Status trailing_into(const TrailingStop& s, uint8_t v, TxAction& out) {
+    return with_commission(TxTrailingStop{.symbol = s.symbol, .is_buy = s.is_buy, .size = s.size,
+                                          .trail_bps = s.trail_bps, .step_bps = s.step_bps,
+                                          .limit_price = s.limit_price, .iso = s.iso, .commission = {},
+                                          .wire_version = v},
+                           s.commission, out);
 }
 
 Status item_into(const OrderItem& item, uint8_t wire_version, TxAction& out);
@@ -163,13 +148,6 @@ Status multisig_propose_into(const MultisigPropose& p, uint8_t wire_version, TxA
     return {};
 }
 
-template <class Rec>
-void proposal_ref_into(const MultisigProposalRef& src, TxAction& out) {
-    auto& r = out.v.emplace<Rec>();
-    r.multisig = src.multisig;
-    r.proposal_id = src.proposal_id;
-}
-
 // Every action except Orders and OraclePrices yields exactly one record.
 Status single_action_into(const Action& action, uint8_t wire_version, TxAction& out) {
     auto set = [&out](auto record) -> Status {
@@ -195,22 +173,10 @@ Status single_action_into(const Action& action, uint8_t wire_version, TxAction& 
                 return set(TxCreateMultisig{a.signers, a.threshold, a.time_lock_secs, a.proposal_lifetime_secs});
             },
             [&](const MultisigPropose& a) { return multisig_propose_into(a, wire_version, out); },
-            [&](const MultisigApprove& a) -> Status {
-                proposal_ref_into<TxMultisigApprove>(a, out);
-                return {};
-            },
-            [&](const MultisigReject& a) -> Status {
-                proposal_ref_into<TxMultisigReject>(a, out);
-                return {};
-            },
-            [&](const MultisigCancel& a) -> Status {
-                proposal_ref_into<TxMultisigCancel>(a, out);
-                return {};
-            },
-            [&](const MultisigExecute& a) -> Status {
-                proposal_ref_into<TxMultisigExecute>(a, out);
-                return {};
-            },
+            [&](const MultisigApprove& a) { return set(TxMultisigApprove{{a.multisig, a.proposal_id}}); },
+            [&](const MultisigReject& a) { return set(TxMultisigReject{{a.multisig, a.proposal_id}}); },
+            [&](const MultisigCancel& a) { return set(TxMultisigCancel{{a.multisig, a.proposal_id}}); },
+            [&](const MultisigExecute& a) { return set(TxMultisigExecute{{a.multisig, a.proposal_id}}); },
             [&](const UpdateMultisigPolicy& a) {
                 return set(TxUpdateMultisigPolicy{a.multisig, a.signers, a.threshold, a.time_lock_secs,
                                                   a.proposal_lifetime_secs});

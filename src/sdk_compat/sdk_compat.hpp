@@ -54,6 +54,13 @@ inline constexpr size_t kSigningSuffixLen = 41;
 // Capacity reserved for a message buffer; ordinary messages fit in it.
 inline constexpr size_t kMessageCapacity = 512;
 
+// An empty byte buffer with room for capacity bytes.
+inline std::vector<uint8_t> reserved_bytes(size_t capacity) {
+    std::vector<uint8_t> v;
+    v.reserve(capacity);
+    return v;
+}
+
 // Writes the signing message of action into buffer, replacing its content
 // (its capacity is reused). On error buffer is left empty.
 Status serialize_for_sdk_signing(const Action& action, uint8_t domain, uint64_t nonce, const Pubkey& account,

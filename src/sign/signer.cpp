@@ -12,18 +12,8 @@ namespace {
 // The message buffer of the calling thread, reused across transactions so
 // that signing allocates no message; batch workers each have their own.
 std::vector<uint8_t>& thread_message_buffer() {
-    thread_local std::vector<uint8_t> buffer = [] {
-        std::vector<uint8_t> v;
-        v.reserve(kMessageCapacity);
-        return v;
-    }();
+    thread_local std::vector<uint8_t> buffer = reserved_bytes(kMessageCapacity);
     return buffer;
-}
-
-Action one_item_orders(OrderItem item) {
-    Action action{Orders{}};
-    std::get<Orders>(action.v).items.push_back(std::move(item));
-    return action;
 }
 
 }  // namespace
