@@ -66,5 +66,8 @@ private:
 
 // The encoder behind encode_tx_action, writing into an open writer.
 void write_tx_action(const TxAction& action, Writer& w);
+// What write_tx_action writes for an order record, without the variant.
+void write_tx_action(const TxMarketOrder& record, Writer& w);
+void write_tx_action(const TxLimitOrder& record, Writer& w);
 
 }  // namespace vorn::wire

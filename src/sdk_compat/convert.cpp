@@ -38,9 +38,9 @@ std::optional<double> unless_nan(double v) {
 // Limit and market orders; the order-kind rule runs before the fee rule.
 Status order_into(const Order& o, uint8_t wire_version, TxAction& out) {
     if (auto st = check_order_kind(o); !st) return st;
-    detail::order_record_into(o, wire_version, out);
-    if (auto* limit = std::get_if<TxLimitOrder>(&out.v)) return take_commission(o.commission, limit->commission);
-    return take_commission(o.commission, std::get<TxMarketOrder>(out.v).commission);
+    return detail::with_order_record(o, wire_version, [&](auto record) {
+        return take_commission(o.commission, out.v.emplace<decltype(record)>(record).commission);
+    });
 }
 
 // Places a conditional record, then applies the fee rule to its commission.
@@ -195,13 +195,45 @@ Status single_action_into(const Action& action, uint8_t wire_version, TxAction& 
         action.v);
 }
 
-bool any_item(const std::vector<OrderItem>& items, bool (*pred)(const OrderItem&)) {
-    return std::any_of(items.begin(), items.end(), pred);
+// own(item) for the item or any item nested in it (basket actions, on-fill
+// trigger and actions).
+template <class Own>
+bool item_or_nested(const OrderItem& item, Own own) {
+    if (own(item)) return true;
+    auto any = [own](const std::vector<OrderItem>& items) {
+        return std::any_of(items.begin(), items.end(), [own](const OrderItem& i) { return item_or_nested(i, own); });
+    };
+    if (const auto* b = std::get_if<TriggerBasket>(&item.v)) return any(b->actions);
+    if (const auto* f = std::get_if<OnFill>(&item.v))
+        return (f->trigger.has_value() && item_or_nested(*f->trigger, own)) || any(f->actions);
+    return false;
 }
 
-bool any_action(const std::vector<Action>& actions, bool (*pred)(const Action&)) {
-    return std::any_of(actions.begin(), actions.end(), pred);
+// own for any item of the action, also inside multisig proposals.
+template <class Own>
+bool action_has(const Action& action, Own own) {
+    if (const auto* orders = std::get_if<Orders>(&action.v))
+        return std::any_of(orders->items.begin(), orders->items.end(),
+                           [own](const OrderItem& i) { return item_or_nested(i, own); });
+    if (const auto* p = std::get_if<MultisigPropose>(&action.v))
+        return std::any_of(p->actions.begin(), p->actions.end(), [own](const Action& a) { return action_has(a, own); });
+    return false;
 }
+
+// The item's own commission or slippage, nested items aside.
+constexpr auto has_own_commission = [](const OrderItem& item) {
+    return std::visit(
+        [](const auto& x) {
+            if constexpr (requires { x.commission; }) return x.commission.has_value();
+            return false;
+        },
+        item.v);
+};
+
+constexpr auto has_own_slippage = [](const OrderItem& item) {
+    const auto* o = std::get_if<Order>(&item.v);
+    return o != nullptr && o->slippage.has_value();
+};
 
 }  // namespace
 
@@ -239,30 +271,6 @@ Result<TxAction> order_item_to_tx_action(const OrderItem& item, uint8_t wire_ver
 
 namespace detail {
 
-void order_record_into(const Order& o, uint8_t wire_version, TxAction& out) {
-    if (const auto* limit = std::get_if<LimitType>(&o.order_type)) {
-        out.v.emplace<TxLimitOrder>(TxLimitOrder{.symbol = o.symbol,
-                                                 .is_buy = o.is_buy,
-                                                 .price = o.price,
-                                                 .size = o.size,
-                                                 .tif = limit->tif,
-                                                 .reduce_only = o.reduce_only,
-                                                 .iso = o.iso,
-                                                 .commission = std::nullopt,
-                                                 .wire_version = wire_version});
-        return;
-    }
-    // The trigger price of a market order is not carried on the wire.
-    out.v.emplace<TxMarketOrder>(TxMarketOrder{.symbol = o.symbol,
-                                               .is_buy = o.is_buy,
-                                               .size = o.size,
-                                               .reduce_only = o.reduce_only,
-                                               .iso = o.iso,
-                                               .commission = std::nullopt,
-                                               .slippage = o.slippage,
-                                               .wire_version = wire_version});
-}
-
 Status convert_action_into(const Action& action, uint8_t wire_version, TxActionSink& sink) {
     TxAction record;  // reused for every record handed to the sink
     if (const auto* orders = std::get_if<Orders>(&action.v)) {
@@ -293,51 +301,10 @@ Result<std::vector<TxAction>> action_to_tx_actions(const Action& action, uint8_t
     return out;
 }
 
-bool order_item_has_builder_code(const OrderItem& item) {
-    return std::visit(
-        Overloaded{
-            [](const Order& o) { return o.commission.has_value(); },
-            [](const Stop& s) { return s.commission.has_value(); },
-            [](const TakeProfit& s) { return s.commission.has_value(); },
-            [](const RangeOco& r) { return r.commission.has_value(); },
-            [](const TrailingStop& t) { return t.commission.has_value(); },
-            [](const TriggerBasket& b) { return any_item(b.actions, order_item_has_builder_code); },
-            [](const OnFill& f) {
-                return (f.trigger.has_value() && order_item_has_builder_code(*f.trigger)) ||
-                       any_item(f.actions, order_item_has_builder_code);
-            },
-            [](const auto&) { return false; },  // modify, cancel, cancel-all
-        },
-        item.v);
-}
-
-bool action_has_builder_code(const Action& action) {
-    if (const auto* orders = std::get_if<Orders>(&action.v)) return any_item(orders->items, order_item_has_builder_code);
-    if (const auto* p = std::get_if<MultisigPropose>(&action.v)) return any_action(p->actions, action_has_builder_code);
-    return false;
-}
-
-bool order_item_has_explicit_slippage(const OrderItem& item) {
-    return std::visit(
-        Overloaded{
-            [](const Order& o) { return o.slippage.has_value(); },
-            [](const TriggerBasket& b) { return any_item(b.actions, order_item_has_explicit_slippage); },
-            [](const OnFill& f) {
-                return (f.trigger.has_value() && order_item_has_explicit_slippage(*f.trigger)) ||
-                       any_item(f.actions, order_item_has_explicit_slippage);
-            },
-            [](const auto&) { return false; },
-        },
-        item.v);
-}
-
-bool action_has_explicit_slippage(const Action& action) {
-    if (const auto* orders = std::get_if<Orders>(&action.v))
-        return any_item(orders->items, order_item_has_explicit_slippage);
-    if (const auto* p = std::get_if<MultisigPropose>(&action.v))
-        return any_action(p->actions, action_has_explicit_slippage);
-    return false;
-}
+bool order_item_has_builder_code(const OrderItem& item) { return item_or_nested(item, has_own_commission); }
+bool action_has_builder_code(const Action& action) { return action_has(action, has_own_commission); }
+bool order_item_has_explicit_slippage(const OrderItem& item) { return item_or_nested(item, has_own_slippage); }
+bool action_has_explicit_slippage(const Action& action) { return action_has(action, has_own_slippage); }
 
 uint8_t message_wire_version(const Action& action) {
     if (action_has_builder_code(action)) return 3;

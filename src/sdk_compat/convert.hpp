@@ -19,10 +19,31 @@ protected:
     ~TxActionSink() = default;
 };
 
-// The market or limit record of an order (a trigger order is taken as a
-// market order), without its commission and without checking any rule.
-// Conversion and order ids both build order records here.
-void order_record_into(const Order& order, uint8_t wire_version, TxAction& out);
+// Calls f with the market or limit record of an order (a trigger order is
+// taken as a market order), without its commission and without checking any
+// rule. Conversion and order ids both build order records here.
+template <class F>
+decltype(auto) with_order_record(const Order& o, uint8_t wire_version, F&& f) {
+    if (const auto* limit = std::get_if<LimitType>(&o.order_type))
+        return f(TxLimitOrder{.symbol = o.symbol,
+                              .is_buy = o.is_buy,
+                              .price = o.price,
+                              .size = o.size,
+                              .tif = limit->tif,
+                              .reduce_only = o.reduce_only,
+                              .iso = o.iso,
+                              .commission = std::nullopt,
+                              .wire_version = wire_version});
+    // The trigger price of a market order is not carried on the wire.
+    return f(TxMarketOrder{.symbol = o.symbol,
+                           .is_buy = o.is_buy,
+                           .size = o.size,
+                           .reduce_only = o.reduce_only,
+                           .iso = o.iso,
+                           .commission = std::nullopt,
+                           .slippage = o.slippage,
+                           .wire_version = wire_version});
+}
 
 // Converts the action's wire actions in order into sink; stops at the first
 // refusal (the sink then holds the actions converted before it).

@@ -19,10 +19,8 @@ bool canonical_order_bytes(const OrderItem& item, std::vector<uint8_t>& out) {
 
     // The order's own wire record at version 0 carries neither a commission
     // nor a slippage slot.
-    TxAction record;
-    detail::order_record_into(*o, 0, record);
     wire::Writer w(out);
-    wire::write_tx_action(record, w);
+    detail::with_order_record(*o, 0, [&w](const auto& record) { wire::write_tx_action(record, w); });
     // Only a present slippage adds bytes; there is no absent tag.
     if (!limit && o->slippage) {
         w.u8(1);

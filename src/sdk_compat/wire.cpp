@@ -312,6 +312,16 @@ void wire::write_tx_action(const TxAction& action, Writer& w) {
     std::visit([&w](const auto& record) { put_record(w, record); }, action.v);
 }
 
+void wire::write_tx_action(const TxMarketOrder& record, Writer& w) {
+    w.u32(0);
+    put_record(w, record);
+}
+
+void wire::write_tx_action(const TxLimitOrder& record, Writer& w) {
+    w.u32(1);
+    put_record(w, record);
+}
+
 void encode_tx_action(const TxAction& action, std::vector<uint8_t>& out) {
     Writer w(out);
     write_tx_action(action, w);
