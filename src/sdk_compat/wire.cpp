@@ -257,12 +257,10 @@ void put_record(Writer& w, const TxMultisigProposalRef& r) {
     w.u64(r.proposal_id);
 }
 
+// The multisig key, then the new policy laid out as a creation.
 void put_record(Writer& w, const TxUpdateMultisigPolicy& r) {
     w.key(r.multisig);
-    write_pubkey_vec(w, r.signers);
-    w.u32(r.threshold);
-    w.u32(r.time_lock_secs);
-    w.u32(r.proposal_lifetime_secs);
+    put_record(w, TxCreateMultisig{r.signers, r.threshold, r.time_lock_secs, r.proposal_lifetime_secs});
 }
 
 void put_record(Writer& w, const TxRenameSubAccount& r) {
