@@ -77,6 +77,7 @@ SignedTransaction SignedTransaction::from(PreparedMessage& prepared, std::string
 
 Status prepare_into(const Action& action, SignatureDomain domain, const Pubkey& account, uint64_t nonce,
                     OrderIdSwitches ids, std::string account_text, std::string signer_text, PreparedMessage& out) {
+    out.message_bytes.clear();  // capacity kept; the message is written in one pass
     if (auto st = serialize_for_sdk_signing(action, signature_domain_byte(domain), nonce, account, out.message_bytes);
         !st)
         return st;

@@ -22,6 +22,12 @@ private:
     Writer& w_;
 };
 
+// Converts without keeping anything: the check pass of a non-empty buffer.
+class DiscardSink final : public detail::TxActionSink {
+public:
+    void put(TxAction&) override {}
+};
+
 void write_format_marker(Writer& w, uint8_t wire_version) {
     static constexpr uint8_t kPrefix[20] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'v', 'o',
                                             'r',  'n',  '-',  'a',  'c',  't',  'i',  'o',  'n',  's'};
@@ -41,11 +47,18 @@ uint64_t top_level_count(const Action& action) {
 
 Status serialize_for_sdk_signing(const Action& action, uint8_t domain, uint64_t nonce, const Pubkey& account,
                                  std::vector<uint8_t>& buffer) {
-    buffer.clear();
     const uint64_t count = top_level_count(action);
     if (count == 0) return fail(Error::empty_orders());
     const uint8_t wire_version = message_wire_version(action);
 
+    // A refusal leaves the buffer as it was. Old content therefore stays
+    // until a first pass has accepted the action; an empty buffer (the
+    // pipeline's case) is written at once and emptied again on a refusal.
+    if (!buffer.empty()) {
+        DiscardSink check;
+        if (auto st = detail::convert_action_into(action, wire_version, check); !st) return st;
+        buffer.clear();
+    }
     // One pass: each record is converted and encoded straight into buffer.
     Status st;
     {

@@ -62,7 +62,8 @@ inline std::vector<uint8_t> reserved_bytes(size_t capacity) {
 }
 
 // Writes the signing message of action into buffer, replacing its content
-// (its capacity is reused). On error buffer is left empty.
+// (its capacity is reused). On error the buffer is left as it was; pass an
+// empty buffer to have the message written in a single pass.
 Status serialize_for_sdk_signing(const Action& action, uint8_t domain, uint64_t nonce, const Pubkey& account,
                                  std::vector<uint8_t>& buffer);
 

@@ -173,22 +173,24 @@ TEST(SdkCompatMessageSuffix, OraclePricesCountEveryEntry) {
     EXPECT_EQ(message_hex(Action{p}), expected);
 }
 
-// A refusal leaves no message behind, neither the old content nor a part.
+// A buffer with recognisable old content, to see that refusals leave it be.
+std::vector<uint8_t> sentinel_buffer() { return std::vector<uint8_t>{0xDE, 0xAD, 0xBE, 0xEF, 0x42}; }
+
 void expect_refused_untouched(const Action& a, ErrorKind kind, const std::string& display) {
-    std::vector<uint8_t> buf{0xDE, 0xAD, 0xBE, 0xEF, 0x42};
+    auto buf = sentinel_buffer();
     auto st = serialize_for_sdk_signing(a, kMainnet, kNonce, filled_key(0x11), buf);
     ASSERT_FALSE(st);
     EXPECT_EQ(st.error().kind, kind);
     EXPECT_EQ(st.error().display(), display);
-    EXPECT_TRUE(buf.empty());
+    EXPECT_EQ(buf, sentinel_buffer());
 }
 
-TEST(SdkCompatMessageRefusal, EmptyActionsLeaveBufferEmpty) {
+TEST(SdkCompatMessageRefusal, EmptyActionsLeaveBufferAsItWas) {
     expect_refused_untouched(orders_of({}), ErrorKind::EmptyOrders, "orders array cannot be empty");
     expect_refused_untouched(Action{OraclePrices{}}, ErrorKind::EmptyOrders, "orders array cannot be empty");
 }
 
-TEST(SdkCompatMessageRefusal, ConversionErrorsLeaveBufferEmpty) {
+TEST(SdkCompatMessageRefusal, ConversionErrorsPassThroughUntouched) {
     Order slipping = btc_limit();
     slipping.slippage = 0.01;
     // The refused order comes after a valid one: nothing of the first is written either.
