@@ -54,8 +54,9 @@ struct OrderIdSwitches {
 // The pipeline: writes the signing message into out.message_bytes (reusing
 // its capacity), renders the action JSON and computes the order ids with the
 // same nonce and account; account_text and signer_text are stored as given.
-// The first refusal of the conversion is returned and out is then
-// unspecified. Safe on many threads at once with distinct outs.
+// The first refusal of the conversion is returned; out then holds no
+// message and is only fit for reuse. Safe on many threads at once with
+// distinct outs.
 Status prepare_into(const Action& action, SignatureDomain domain, const Pubkey& account, uint64_t nonce,
                     OrderIdSwitches ids, std::string account_text, std::string signer_text, PreparedMessage& out);
 

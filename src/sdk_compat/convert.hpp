@@ -1,8 +1,10 @@
-// Internal: conversion that hands each wire action to a sink as soon as it
-// is built, so the signing message can be encoded without collecting the
-// records in a heap list.
+// Internal: the order records shared by conversion and order ids, and the
+// conversion that hands each wire action to a sink as soon as it is built,
+// so the signing message can be encoded without collecting the records in a
+// heap list.
 #pragma once
 #include <cstdint>
+#include <variant>
 
 #include "types/error.hpp"
 #include "sdk_compat/wire.hpp"
