@@ -52,6 +52,7 @@ void BM_SigningMessageAndOrderId(benchmark::State& state) {
 
     const uint64_t before = g_allocations.load();
     for (auto _ : state) {
+        buffer.clear();  // as the signing pipeline hands it over: one pass, capacity kept
         auto st = vorn::serialize_for_sdk_signing(action, 1, nonce, acct, buffer);
         auto id = vorn::compute_order_item_id_with_seqno(item, 0, nonce, acct, scratch);
         benchmark::DoNotOptimize(st);
@@ -72,6 +73,7 @@ void BM_SigningMessageOnly(benchmark::State& state) {
     uint64_t nonce = 1700000000000000000ull;
     const uint64_t before = g_allocations.load();
     for (auto _ : state) {
+        buffer.clear();
         auto st = vorn::serialize_for_sdk_signing(action, 1, nonce++, acct, buffer);
         benchmark::DoNotOptimize(st);
         benchmark::DoNotOptimize(buffer.data());

@@ -76,11 +76,11 @@ PyObject* signed_transaction_to_python(const SignedTransaction& tx) {
     return d.release();
 }
 
-PyObject* signed_to_python(const Outcome<SignedTransaction>& r) {
+PyObject* signed_to_python(const Result<SignedTransaction>& r) {
     return convert_result(r, signed_transaction_to_python);
 }
 
-PyObject* signed_to_python(const Outcome<std::vector<SignedTransaction>>& r) {
+PyObject* signed_to_python(const Result<std::vector<SignedTransaction>>& r) {
     return convert_result(r, [](const auto& txs) { return list_to_python(txs, signed_transaction_to_python); });
 }
 

@@ -34,8 +34,8 @@ namespace vorn::py {
 PyObject* signed_transaction_to_python(const vorn::SignedTransaction& tx);
 // The outcome of a signing operation: its dict (or list of dicts), or its
 // failure raised (errors.hpp).
-PyObject* signed_to_python(const vorn::Outcome<vorn::SignedTransaction>& r);
-PyObject* signed_to_python(const vorn::Outcome<std::vector<vorn::SignedTransaction>>& r);
+PyObject* signed_to_python(const vorn::Result<vorn::SignedTransaction>& r);
+PyObject* signed_to_python(const vorn::Result<std::vector<vorn::SignedTransaction>>& r);
 
 PyObject* prepared_to_python(const vorn::PreparedMessage& prepared);
 // A list of prepared dicts, in order.

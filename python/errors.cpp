@@ -30,6 +30,7 @@ bool init_errors() {
 }
 
 PyObject* raise_core_error(const vorn::Error& e) {
+    if (e.kind == vorn::ErrorKind::Internal) return raise_fault_text(e.text);
     try {
         return set_string(PyExc_ValueError, e.display());
     } catch (const std::bad_alloc&) {
@@ -41,13 +42,6 @@ PyObject* raise_fault_text(std::string_view text) {
     return set_string(g_internal_fault != nullptr ? g_internal_fault : PyExc_SystemError, text);
 }
 
-PyObject* raise_fault(const vorn::Fault& f) { return raise_fault_text(f.text != nullptr ? f.text : "internal fault"); }
-
-PyObject* raise_failure(const vorn::Failure& f) {
-    if (const auto* e = std::get_if<vorn::Error>(&f)) return raise_core_error(*e);
-    return raise_fault(std::get<vorn::Fault>(f));
-}
-
 PyObject* raise_value_error(std::string_view text) { return set_string(PyExc_ValueError, text); }
 PyObject* raise_type_error(std::string_view text) { return set_string(PyExc_TypeError, text); }
 
@@ -56,8 +50,6 @@ PyObject* raise_current_exception() {
         throw;
     } catch (const std::bad_alloc&) {
         return PyErr_NoMemory();
-    } catch (const vorn::Fault& f) {
-        return raise_fault(f);
     } catch (const vorn::Error& e) {
         return raise_core_error(e);
     } catch (const std::exception& e) {

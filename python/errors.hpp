@@ -1,9 +1,10 @@
 // Mapping of core failures to Python exceptions. The one place where the
 // module decides which exception a failure becomes.
 //
-//   vorn::Error          -> ValueError with Error::display() as its text
-//   vorn::Fault          -> the internal-fault exception (derives directly
-//                           from BaseException, not from Exception)
+//   vorn::Error          -> ValueError with Error::display() as its text;
+//                           kind Internal -> the internal-fault exception
+//                           (derives directly from BaseException, not from
+//                           Exception) with the error's text
 //   std::bad_alloc       -> MemoryError
 //   other C++ exceptions -> the internal-fault exception with what()
 //
@@ -28,7 +29,6 @@
 #include <type_traits>
 
 #include "types/error.hpp"
-#include "sign/nonce.hpp"
 
 namespace vorn::py {
 
@@ -37,26 +37,17 @@ namespace vorn::py {
 bool init_errors();
 
 PyObject* raise_core_error(const vorn::Error& e);
-PyObject* raise_fault(const vorn::Fault& f);
 PyObject* raise_fault_text(std::string_view text);
-// Either half of a vorn::Failure (an Error or a Fault).
-PyObject* raise_failure(const vorn::Failure& f);
 
 // ValueError / TypeError with a literal text of the module's own.
 PyObject* raise_value_error(std::string_view text);
 PyObject* raise_type_error(std::string_view text);
 
-// The value of a core result (Result or Outcome) handed to `convert`, which
+// The value of a core result handed to `convert`, which
 // returns a new reference; or its failure raised.
 template <class R, class F>
 PyObject* convert_result(R&& r, F&& convert) {
-    if (!r) {
-        if constexpr (std::is_same_v<std::decay_t<decltype(r.error())>, vorn::Failure>) {
-            return raise_failure(r.error());
-        } else {
-            return raise_core_error(r.error());
-        }
-    }
+    if (!r) return raise_core_error(r.error());
     return convert(*r);
 }
 

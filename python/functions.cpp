@@ -27,8 +27,8 @@ PyObject* py_random_hash(PyObject*, PyObject*) {
 }
 
 PyObject* py_current_timestamp(PyObject*, PyObject*) {
-    vorn::Timed<uint64_t> t = vorn::unique_timestamp();
-    if (!t) return raise_fault(t.error());
+    vorn::Result<uint64_t> t = vorn::unique_timestamp();
+    if (!t) return raise_core_error(t.error());
     return PyLong_FromUnsignedLongLong(*t);
 }
 

@@ -223,8 +223,8 @@ using SignerKey = First<OptionalKey>;
 // Draws the nonce when none was given, then prepares with it.
 template <class Prepare>
 PyObject* with_nonce(const Nonce& nonce, Prepare&& prepare) {
-    Timed<uint64_t> resolved = resolve_nonce(nonce.value);
-    if (!resolved) return raise_fault(resolved.error());
+    Result<uint64_t> resolved = resolve_nonce(nonce.value);
+    if (!resolved) return raise_core_error(resolved.error());
     return convert_result(prepare(*resolved), prepared_to_python);
 }
 
@@ -293,9 +293,7 @@ constexpr CallSignature kPrepareApproveCommissionFee{"py_prepare_approve_commiss
 
 // The builder-code fee must lie in 1..=15; refused before any nonce is drawn.
 PyObject* prepare_approve(Key to, U8 fee, Network domain, Account account, SignerKey signer, Nonce nonce) {
-    if (!Commission::fee_allowed(fee.value)) {
-        return raise_core_error(Error::invalid_order("builder-code fee must be 1..=15 bps"));
-    }
+    if (auto st = Commission::check_fee(fee.value); !st) return raise_core_error(st.error());
     return prepare(Action(ApproveCommissionFee{.to = to.value, .fee = fee.value}), domain, account, signer, nonce);
 }
 

@@ -6,6 +6,7 @@
 #include "types/base58.hpp"
 #include "types/keypair.hpp"
 #include "prepare/prepare.hpp"
+#include "sdk_compat/sdk_compat.hpp"
 
 namespace vorn {
 
@@ -13,15 +14,6 @@ namespace {
 
 // The longest base58 text of 64 bytes.
 constexpr size_t kMaxSignatureText = 88;
-// Nonce (8), account (32) and network domain (1) close every signing message.
-constexpr size_t kSuffixLen = 41;
-
-uint64_t read_u64_le(const uint8_t* p) {
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
-    return v;
-}
-
 }  // namespace
 
 Result<SignedTransaction> finalize_with_message(PreparedMessage prepared, std::string_view signature,
@@ -46,11 +38,9 @@ Result<SignedTransaction> finalize_with_message(PreparedMessage prepared, std::s
     // 6. and 7. The signing suffix must still describe the prepared record;
     // it is read from the prepared bytes even when a wallet message is given.
     const std::vector<uint8_t>& bytes = prepared.message_bytes;
-    if (bytes.size() < kSuffixLen) return fail(Error::signing_failed("prepared message is missing its signing suffix"));
-    const uint8_t* suffix = bytes.data() + bytes.size() - kSuffixLen;
-    const uint8_t domain = bytes.back();
-    if (read_u64_le(suffix) != prepared.nonce || !std::equal(account->bytes.begin(), account->bytes.end(), suffix + 8) ||
-        domain < 1 || domain > 3)
+    const auto suffix = read_signing_suffix(bytes);
+    if (!suffix) return fail(Error::signing_failed("prepared message is missing its signing suffix"));
+    if (suffix->nonce != prepared.nonce || suffix->account != *account || !signature_domain_from_byte(suffix->domain))
         return fail(Error::signing_failed("prepared account, nonce, or network domain does not match message bytes"));
     // 8. and 9. Strict verification; a signer that is not a valid curve point
     // or of small order fails here too.
@@ -60,15 +50,7 @@ Result<SignedTransaction> finalize_with_message(PreparedMessage prepared, std::s
         return fail(Error::signing_failed("signature does not verify for the prepared signer and message"));
     // 10. Everything but the message bytes carries over; the signature text
     // is kept exactly as passed.
-    SignedTransaction tx;
-    tx.actions = std::move(prepared.actions);
-    tx.account = std::move(prepared.account);
-    tx.signer = std::move(prepared.signer);
-    tx.signature = std::string(signature);
-    tx.order_id = std::move(prepared.order_id);
-    tx.order_ids = std::move(prepared.order_ids);
-    tx.nonce = prepared.nonce;
-    return tx;
+    return SignedTransaction::from(prepared, std::string(signature));
 }
 
 }  // namespace vorn

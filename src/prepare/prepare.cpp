@@ -1,68 +1,114 @@
-// Single preparations: one action, one order item, one transfer.
+// The preparation pipeline: signing message, action JSON and order ids of one
+// action, built once; the single preparations and the prepared batch on top.
 #include "prepare/prepare.hpp"
 
 #include <utility>
 #include <variant>
 
 #include "sdk_compat/sdk_compat.hpp"
+#include "sign/pool.hpp"
 
 namespace vorn {
 
 namespace {
 
-// Signing messages usually fit in this many bytes.
-constexpr size_t kMessageCapacity = 512;
 // Canonical order bytes fit in this many bytes for ordinary symbols.
 constexpr size_t kIdScratchCapacity = 96;
 
+// The canonical-order-bytes buffer of the calling thread, reused across
+// preparations.
+std::vector<uint8_t>& thread_id_scratch() {
+    thread_local std::vector<uint8_t> scratch = reserved_bytes(kIdScratchCapacity);
+    return scratch;
+}
+
+// Order ids with the same nonce and account as the message; the sequence
+// number is always the item's position, also when earlier items have none.
+void add_order_ids(const std::vector<OrderItem>& items, uint64_t nonce, const Pubkey& account, OrderIdSwitches ids,
+                   PreparedMessage& out) {
+    std::vector<uint8_t>& scratch = thread_id_scratch();
+    if (items.size() == 1) {
+        if (!ids.single) return;
+        if (auto id = compute_order_item_id_with_seqno(items[0], 0, nonce, account, scratch))
+            out.order_id = id->to_base58();
+        return;
+    }
+    if (!ids.batch || items.size() < 2) return;
+    std::vector<std::string> found;
+    found.reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (auto id = compute_order_item_id_with_seqno(items[i], static_cast<uint32_t>(i), nonce, account, scratch))
+            found.push_back(id->to_base58());
+    }
+    if (!found.empty()) out.order_ids = std::move(found);
+}
+
+// prepare_into into a fresh record.
+Result<PreparedMessage> prepare_fresh(const Action& action, SignatureDomain domain, const Pubkey& account,
+                                      uint64_t nonce, OrderIdSwitches ids, std::string account_text,
+                                      std::string signer_text) {
+    PreparedMessage out;
+    out.message_bytes = reserved_bytes(kMessageCapacity);
+    if (auto st = prepare_into(action, domain, account, nonce, ids, std::move(account_text), std::move(signer_text), out);
+        !st)
+        return fail(std::move(st.error()));
+    return out;
+}
+
 }  // namespace
 
-Timed<uint64_t> resolve_nonce(std::optional<uint64_t> nonce) {
+Action one_item_orders(OrderItem item) {
+    Orders orders;
+    orders.items.push_back(std::move(item));
+    return Action(std::move(orders));
+}
+
+SignedTransaction SignedTransaction::from(PreparedMessage& prepared, std::string signature) {
+    SignedTransaction tx;
+    tx.actions = std::move(prepared.actions);
+    tx.account = std::move(prepared.account);
+    tx.signer = std::move(prepared.signer);
+    tx.signature = std::move(signature);
+    tx.order_id = std::move(prepared.order_id);
+    tx.order_ids = std::move(prepared.order_ids);
+    tx.nonce = prepared.nonce;
+    return tx;
+}
+
+Status prepare_into(const Action& action, SignatureDomain domain, const Pubkey& account, uint64_t nonce,
+                    OrderIdSwitches ids, std::string account_text, std::string signer_text, PreparedMessage& out) {
+    out.message_bytes.clear();  // capacity kept; the message is written in one pass
+    if (auto st = serialize_for_sdk_signing(action, signature_domain_byte(domain), nonce, account, out.message_bytes);
+        !st)
+        return st;
+    // The conversion above has accepted the action, so its rendering is too.
+    auto actions = action_to_json(action);
+    if (!actions) return fail(std::move(actions.error()));
+    out.actions = std::move(*actions);
+    out.order_id.reset();
+    out.order_ids.reset();
+    if (const auto* orders = std::get_if<Orders>(&action.v)) add_order_ids(orders->items, nonce, account, ids, out);
+    out.account = std::move(account_text);
+    out.signer = std::move(signer_text);
+    out.nonce = nonce;
+    return {};
+}
+
+Result<uint64_t> resolve_nonce(std::optional<uint64_t> nonce) {
     if (nonce) return *nonce;
     return unique_timestamp();
 }
 
 Result<PreparedMessage> prepare_action(const Action& action, SignatureDomain domain, const Pubkey& account,
                                        const std::optional<Pubkey>& signer, uint64_t nonce) {
-    PreparedMessage out;
-    out.message_bytes.reserve(kMessageCapacity);
-    auto built = serialize_for_sdk_signing(action, signature_domain_byte(domain), nonce, account, out.message_bytes);
-    if (!built) return fail(std::move(built).error());
-
-    auto actions = prepare::action_to_json(action);
-    if (!actions) return fail(std::move(actions).error());
-    out.actions = std::move(*actions);
-
-    // Order ids with the same nonce and account as the message; the sequence
-    // number is always the item's position, also when earlier items have none.
-    if (const auto* orders = std::get_if<Orders>(&action.v)) {
-        std::vector<uint8_t> scratch;
-        scratch.reserve(kIdScratchCapacity);
-        if (orders->items.size() == 1) {
-            auto id = compute_order_item_id_with_seqno(orders->items[0], 0, nonce, account, scratch);
-            if (id) out.order_id = id->to_base58();
-        } else if (orders->items.size() >= 2) {
-            std::vector<std::string> ids;
-            for (size_t i = 0; i < orders->items.size(); ++i) {
-                auto id = compute_order_item_id_with_seqno(orders->items[i], static_cast<uint32_t>(i), nonce,
-                                                           account, scratch);
-                if (id) ids.push_back(id->to_base58());
-            }
-            if (!ids.empty()) out.order_ids = std::move(ids);
-        }
-    }
-
-    out.account = account.to_base58();
-    out.signer = signer ? signer->to_base58() : out.account;
-    out.nonce = nonce;
-    return out;
+    std::string account_text = account.to_base58();
+    std::string signer_text = signer ? signer->to_base58() : account_text;
+    return prepare_fresh(action, domain, account, nonce, {}, std::move(account_text), std::move(signer_text));
 }
 
 Result<PreparedMessage> prepare_message(OrderItem item, SignatureDomain domain, const Pubkey& account,
                                         const std::optional<Pubkey>& signer, uint64_t nonce) {
-    Orders orders;
-    orders.items.push_back(std::move(item));
-    return prepare_action(Action(std::move(orders)), domain, account, signer, nonce);
+    return prepare_action(one_item_orders(std::move(item)), domain, account, signer, nonce);
 }
 
 Result<PreparedMessage> prepare_transfer(const Transfer& transfer, SignatureDomain domain, const Pubkey& account,
@@ -70,29 +116,15 @@ Result<PreparedMessage> prepare_transfer(const Transfer& transfer, SignatureDoma
     return prepare_action(Action(transfer), domain, account, signer, nonce);
 }
 
-Result<PreparedMessage> prepare_single_item(OrderItem item, SignatureDomain domain, const Pubkey& account,
-                                            const Pubkey& signer, uint64_t nonce) {
-    std::vector<uint8_t> scratch;
-    scratch.reserve(kIdScratchCapacity);
-    auto id = compute_order_item_id_with_seqno(item, 0, nonce, account, scratch);
-
-    Orders orders;
-    orders.items.push_back(std::move(item));
-    const Action action(std::move(orders));
-
-    PreparedMessage out;
-    out.message_bytes.reserve(kMessageCapacity);
-    auto built = serialize_for_sdk_signing(action, signature_domain_byte(domain), nonce, account, out.message_bytes);
-    if (!built) return fail(std::move(built).error());
-    auto actions = prepare::action_to_json(action);
-    if (!actions) return fail(std::move(actions).error());
-    out.actions = std::move(*actions);
-
-    if (id) out.order_id = id->to_base58();
-    out.account = account.to_base58();
-    out.signer = signer.to_base58();
-    out.nonce = nonce;
-    return out;
+Result<std::vector<PreparedMessage>> prepare_all_orders(std::vector<OrderItem> items, SignatureDomain domain,
+                                                        const Pubkey& account, const std::optional<Pubkey>& signer,
+                                                        std::optional<uint64_t> base_nonce) {
+    const std::string account_text = account.to_base58();
+    const std::string signer_text = signer ? signer->to_base58() : account_text;
+    return run_nonce_batch<PreparedMessage>(items, base_nonce, [&](OrderItem item, uint64_t nonce) {
+        return prepare_fresh(one_item_orders(std::move(item)), domain, account, nonce, {.single = true, .batch = false},
+                             account_text, signer_text);
+    });
 }
 
 }  // namespace vorn

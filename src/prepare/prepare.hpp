@@ -1,7 +1,7 @@
-// Preparation for external wallets: everything of signing except the
-// signature (nonce, signing message, action JSON, order ids), and the
-// finalisation that checks a signature made elsewhere against the prepared
-// record before it becomes a signed transaction.
+// Preparation: the one pipeline from an action to what is signed. A prepared
+// message holds the signing bytes, the action JSON, the order ids, the
+// account, the signer and the nonce; signing it (here with a signature made
+// elsewhere, or by a Signer) turns the same record into a signed transaction.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "types/error.hpp"
+#include "sign/action_json.hpp"
 #include "sign/nonce.hpp"
-#include "sign/sign.hpp"
+#include "types/error.hpp"
 #include "types/types.hpp"
 
 namespace vorn {
@@ -30,17 +30,44 @@ struct PreparedMessage {
     uint64_t nonce = 0;
 };
 
-namespace prepare {
-// The same rendering as the signer's; one implementation serves both.
-inline Result<std::vector<json>> action_to_json(const Action& action) { return vorn::action_to_json(action); }
-inline Result<json> order_item_to_json(const OrderItem& item) { return vorn::order_item_to_json(item); }
-}  // namespace prepare
+struct SignedTransaction {
+    std::vector<json> actions;
+    std::string account;    // base58 of the trading account
+    std::string signer;     // base58 of the signing key
+    std::string signature;  // base58 of the 64-byte Ed25519 signature
+    std::optional<std::string> order_id;                // a one-item orders action
+    std::optional<std::vector<std::string>> order_ids;  // two or more items; never empty
+    uint64_t nonce = 0;
+
+    // Every field of the prepared record but its message bytes, which stay
+    // with prepared (their buffer can be reused), plus the signature text.
+    static SignedTransaction from(PreparedMessage& prepared, std::string signature);
+};
+
+// Which order ids a preparation computes: order_id for a one-item orders
+// action, order_ids for two or more items.
+struct OrderIdSwitches {
+    bool single = true;
+    bool batch = true;
+};
+
+// The pipeline: writes the signing message into out.message_bytes (reusing
+// its capacity), renders the action JSON and computes the order ids with the
+// same nonce and account; account_text and signer_text are stored as given.
+// The first refusal of the conversion is returned; out then holds no
+// message and is only fit for reuse. Safe on many threads at once with
+// distinct outs.
+Status prepare_into(const Action& action, SignatureDomain domain, const Pubkey& account, uint64_t nonce,
+                    OrderIdSwitches ids, std::string account_text, std::string signer_text, PreparedMessage& out);
+
+// An orders action of exactly this item.
+Action one_item_orders(OrderItem item);
 
 // The caller's nonce unchanged, or one unique timestamp.
-Timed<uint64_t> resolve_nonce(std::optional<uint64_t> nonce);
+Result<uint64_t> resolve_nonce(std::optional<uint64_t> nonce);
 
-// The signing message, JSON and order ids of action for account, with an
-// already resolved nonce. signer defaults to the account.
+// prepare_into with every order id, into a fresh record; signer defaults to
+// the account.
 Result<PreparedMessage> prepare_action(const Action& action, SignatureDomain domain, const Pubkey& account,
                                        const std::optional<Pubkey>& signer, uint64_t nonce);
 
@@ -52,19 +79,11 @@ Result<PreparedMessage> prepare_message(OrderItem item, SignatureDomain domain, 
 Result<PreparedMessage> prepare_transfer(const Transfer& transfer, SignatureDomain domain, const Pubkey& account,
                                          const std::optional<Pubkey>& signer, uint64_t nonce);
 
-// One item as its own message with a given nonce and a resolved signer: the
-// unit of batch preparation. Carries order_id when the item has one, never
-// order_ids. Safe to run on many threads at once.
-Result<PreparedMessage> prepare_single_item(OrderItem item, SignatureDomain domain, const Pubkey& account,
-                                            const Pubkey& signer, uint64_t nonce);
-
-// Each item as its own message, item i with nonce base + i (wrapping). The
-// base is the caller's, or one reserved timestamp range. Below 10 items on
-// this thread in order, from 10 on the shared worker pool; results in input
-// order, or one error and nothing else. An empty list draws no nonce.
-Outcome<std::vector<PreparedMessage>> prepare_all_orders(std::vector<OrderItem> items, SignatureDomain domain,
-                                                         const Pubkey& account, const std::optional<Pubkey>& signer,
-                                                         std::optional<uint64_t> base_nonce);
+// Each item as its own one-item message (order_id, never order_ids), item i
+// with nonce base + i (wrapping); the batch rules of run_nonce_batch.
+Result<std::vector<PreparedMessage>> prepare_all_orders(std::vector<OrderItem> items, SignatureDomain domain,
+                                                        const Pubkey& account, const std::optional<Pubkey>& signer,
+                                                        std::optional<uint64_t> base_nonce);
 
 // Checks a base58 signature against the prepared record (over message when
 // given, else over the prepared bytes) and turns it into a signed

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sdk_compat/wire.hpp"
+#include "types/little_endian.hpp"
 #include "types/types.hpp"
 
 namespace vorn::wire {
@@ -22,17 +23,6 @@ public:
     ~Writer() { out_.resize(pos_); }
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
-
-    // Bytes written so far, counting what the vector held before.
-    size_t pos() const { return pos_; }
-    // Drops everything written after pos (pos must not exceed pos()).
-    void truncate(size_t pos) { pos_ = pos; }
-    // Overwrites 8 already written bytes at pos with v.
-    void patch_u64(size_t pos, uint64_t v) {
-        uint8_t b[8];
-        le(b, v, 8);
-        std::memcpy(out_.data() + pos, b, 8);
-    }
 
     void bytes(const uint8_t* data, size_t len) {
         if (len == 0) return;
@@ -56,14 +46,11 @@ public:
     void key(const Hash& h) { bytes(h.bytes.data(), h.bytes.size()); }
 
 private:
-    static void le(uint8_t* out, uint64_t v, size_t n) {
-        for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
-    }
     // A constant width lets the copy compile to a plain store.
     template <size_t N>
     void fixed(uint64_t v) {
         uint8_t b[N];
-        le(b, v, N);
+        store_le(b, v, N);
         if (out_.size() - pos_ < N) grow(N);
         std::memcpy(out_.data() + pos_, b, N);
         pos_ += N;
@@ -79,5 +66,8 @@ private:
 
 // The encoder behind encode_tx_action, writing into an open writer.
 void write_tx_action(const TxAction& action, Writer& w);
+// What write_tx_action writes for an order record, without the variant.
+void write_tx_action(const TxMarketOrder& record, Writer& w);
+void write_tx_action(const TxLimitOrder& record, Writer& w);
 
 }  // namespace vorn::wire

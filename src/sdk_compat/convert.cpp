@@ -21,17 +21,12 @@ struct Overloaded : F... {
     using F::operator()...;
 };
 
-Error fee_refusal() { return Error::invalid_order("builder-code fee must be 1..=15 bps"); }
-
 // The builder fee rule; a valid commission is copied unchanged.
 Status take_commission(const std::optional<Commission>& c, std::optional<TxCommission>& out) {
-    if (!c) {
-        out.reset();
-        return {};
-    }
-    auto tc = TxCommission::try_from(*c);
-    if (!tc) return fail(std::move(tc.error()));
-    out.emplace(*tc);
+    out.reset();
+    if (!c) return {};
+    if (auto st = Commission::check_fee(c->fee); !st) return st;
+    out.emplace(TxCommission{c->to, c->fee});
     return {};
 }
 
@@ -40,78 +35,40 @@ std::optional<double> unless_nan(double v) {
     return v;
 }
 
-// Limit and market orders; the order-type checks run before the fee check.
+// Limit and market orders; the order-kind rule runs before the fee rule.
 Status order_into(const Order& o, uint8_t wire_version, TxAction& out) {
-    if (const auto* limit = std::get_if<LimitType>(&o.order_type)) {
-        if (o.slippage) return fail(Error::invalid_order("slippage is only supported on market orders"));
-        auto& r = out.v.emplace<TxLimitOrder>();
-        if (auto st = take_commission(o.commission, r.commission); !st) return st;
-        r.symbol = o.symbol;
-        r.is_buy = o.is_buy;
-        r.price = o.price;
-        r.size = o.size;
-        r.tif = limit->tif;
-        r.reduce_only = o.reduce_only;
-        r.iso = o.iso;
-        r.wire_version = wire_version;
-        return {};
-    }
-    if (!std::get<TriggerType>(o.order_type).is_market)
-        return fail(Error::invalid_order("trigger orders are not supported by VORN API; use market"));
-    // The trigger price of a market order is not carried on the wire.
-    auto& r = out.v.emplace<TxMarketOrder>();
-    if (auto st = take_commission(o.commission, r.commission); !st) return st;
-    r.symbol = o.symbol;
-    r.is_buy = o.is_buy;
-    r.size = o.size;
-    r.reduce_only = o.reduce_only;
-    r.iso = o.iso;
-    r.slippage = o.slippage;
-    r.wire_version = wire_version;
-    return {};
+    if (auto st = check_order_kind(o); !st) return st;
+    return detail::with_order_record(o, wire_version, [&](auto record) {
+        return take_commission(o.commission, out.v.emplace<decltype(record)>(record).commission);
+    });
+}
+
+// Places a conditional record, then applies the fee rule to its commission.
+template <class Rec>
+Status with_commission(Rec record, const std::optional<Commission>& commission, TxAction& out) {
+    return take_commission(commission, out.v.emplace<Rec>(std::move(record)).commission);
 }
 
 template <class Rec>
-Status tpsl_into(const TpSlFields& s, uint8_t wire_version, TxAction& out) {
-    auto& r = out.v.emplace<Rec>();
-    if (auto st = take_commission(s.commission, r.commission); !st) return st;
-    r.symbol = s.symbol;
-    r.is_buy = s.is_buy;
-    r.size = s.size;
-    r.trigger_price = s.trigger_price;
-    r.limit_price = unless_nan(s.limit_price);
-    r.iso = s.iso;
-    r.wire_version = wire_version;
-    return {};
+Status tpsl_into(const TpSlFields& s, uint8_t v, TxAction& out) {
+    const TxStop stop{.symbol = s.symbol, .is_buy = s.is_buy, .size = s.size, .trigger_price = s.trigger_price,
+                      .limit_price = unless_nan(s.limit_price), .iso = s.iso, .commission = {}, .wire_version = v};
+    return with_commission(Rec{stop}, s.commission, out);
 }
 
-Status range_into(const RangeOco& s, uint8_t wire_version, TxAction& out) {
-    auto& r = out.v.emplace<TxRangeOco>();
-    if (auto st = take_commission(s.commission, r.commission); !st) return st;
-    r.symbol = s.symbol;
-    r.is_buy = s.is_buy;
-    r.size = s.size;
-    r.pmin = s.pmin;
-    r.pmax = s.pmax;
-    r.lmin = unless_nan(s.lmin);
-    r.lmax = unless_nan(s.lmax);
-    r.iso = s.iso;
-    r.wire_version = wire_version;
-    return {};
+Status range_into(const RangeOco& s, uint8_t v, TxAction& out) {
+    return with_commission(TxRangeOco{.symbol = s.symbol, .is_buy = s.is_buy, .size = s.size, .pmin = s.pmin,
+                                      .pmax = s.pmax, .lmin = unless_nan(s.lmin), .lmax = unless_nan(s.lmax),
+                                      .iso = s.iso, .commission = {}, .wire_version = v},
+                           s.commission, out);
 }
 
-Status trailing_into(const TrailingStop& s, uint8_t wire_version, TxAction& out) {
-    auto& r = out.v.emplace<TxTrailingStop>();
-    if (auto st = take_commission(s.commission, r.commission); !st) return st;
-    r.symbol = s.symbol;
-    r.is_buy = s.is_buy;
-    r.size = s.size;
-    r.trail_bps = s.trail_bps;
-    r.step_bps = s.step_bps;
-    r.limit_price = s.limit_price;
-    r.iso = s.iso;
-    r.wire_version = wire_version;
-    return {};
+Status trailing_into(const TrailingStop& s, uint8_t v, TxAction& out) {
+    return with_commission(TxTrailingStop{.symbol = s.symbol, .is_buy = s.is_buy, .size = s.size,
+                                          .trail_bps = s.trail_bps, .step_bps = s.step_bps,
+                                          .limit_price = s.limit_price, .iso = s.iso, .commission = {},
+                                          .wire_version = v},
+                           s.commission, out);
 }
 
 Status item_into(const OrderItem& item, uint8_t wire_version, TxAction& out);
@@ -178,22 +135,6 @@ private:
     std::vector<TxAction>& out_;
 };
 
-// Later pairs replace earlier ones; keys end up unique, ascending by bytes.
-void user_settings_into(const UpdateUserSettings& s, TxAction& out) {
-    auto& m = out.v.emplace<TxUpdateUserSettings>().max_leverage;
-    m.reserve(s.max_leverage.size());
-    for (const auto& [symbol, leverage] : s.max_leverage) m.emplace_back(symbol, leverage);
-    // Stable, so equal symbols stay in input order and the last of each run
-    // is the latest pair.
-    std::stable_sort(m.begin(), m.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    size_t kept = 0;
-    for (size_t i = 0; i < m.size(); ++i) {
-        const bool last_of_run = i + 1 == m.size() || m[i + 1].first != m[i].first;
-        if (last_of_run) m[kept++] = m[i];
-    }
-    m.resize(kept);
-}
-
 Status multisig_propose_into(const MultisigPropose& p, uint8_t wire_version, TxAction& out) {
     // Proposals always carry the commission slots of limit and market orders.
     const uint8_t nested_version = std::max<uint8_t>(wire_version, 1);
@@ -205,13 +146,6 @@ Status multisig_propose_into(const MultisigPropose& p, uint8_t wire_version, TxA
         if (auto st = detail::convert_action_into(nested, nested_version, sink); !st) return st;
     }
     return {};
-}
-
-template <class Rec>
-void proposal_ref_into(const MultisigProposalRef& src, TxAction& out) {
-    auto& r = out.v.emplace<Rec>();
-    r.multisig = src.multisig;
-    r.proposal_id = src.proposal_id;
 }
 
 // Every action except Orders and OraclePrices yields exactly one record.
@@ -226,10 +160,7 @@ Status single_action_into(const Action& action, uint8_t wire_version, TxAction& 
             [](const OraclePrices&) -> Status { return fail(Error::empty_orders()); },  // handled by the caller
             [&](const PythOracle& a) { return set(TxPythOracle{a.oracles}); },
             [&](const Faucet& a) { return set(TxFaucet{a.user, a.amount}); },
-            [&](const UpdateUserSettings& a) -> Status {
-                user_settings_into(a, out);
-                return {};
-            },
+            [&](const UpdateUserSettings& a) { return set(TxUpdateUserSettings{unique_max_leverage(a)}); },
             [&](const AgentWalletCreation& a) { return set(TxAgentWalletCreation{a.agent, a.delete_}); },
             [&](const WhitelistFaucet& a) { return set(TxWhitelistFaucet{a.target, a.whitelist}); },
             [&](const CreateSubAccount& a) { return set(TxCreateSubAccount{a.name, a.margin_amount}); },
@@ -242,28 +173,16 @@ Status single_action_into(const Action& action, uint8_t wire_version, TxAction& 
                 return set(TxCreateMultisig{a.signers, a.threshold, a.time_lock_secs, a.proposal_lifetime_secs});
             },
             [&](const MultisigPropose& a) { return multisig_propose_into(a, wire_version, out); },
-            [&](const MultisigApprove& a) -> Status {
-                proposal_ref_into<TxMultisigApprove>(a, out);
-                return {};
-            },
-            [&](const MultisigReject& a) -> Status {
-                proposal_ref_into<TxMultisigReject>(a, out);
-                return {};
-            },
-            [&](const MultisigCancel& a) -> Status {
-                proposal_ref_into<TxMultisigCancel>(a, out);
-                return {};
-            },
-            [&](const MultisigExecute& a) -> Status {
-                proposal_ref_into<TxMultisigExecute>(a, out);
-                return {};
-            },
+            [&](const MultisigApprove& a) { return set(TxMultisigApprove{{a.multisig, a.proposal_id}}); },
+            [&](const MultisigReject& a) { return set(TxMultisigReject{{a.multisig, a.proposal_id}}); },
+            [&](const MultisigCancel& a) { return set(TxMultisigCancel{{a.multisig, a.proposal_id}}); },
+            [&](const MultisigExecute& a) { return set(TxMultisigExecute{{a.multisig, a.proposal_id}}); },
             [&](const UpdateMultisigPolicy& a) {
                 return set(TxUpdateMultisigPolicy{a.multisig, a.signers, a.threshold, a.time_lock_secs,
                                                   a.proposal_lifetime_secs});
             },
             [&](const ApproveCommissionFee& a) -> Status {
-                if (!Commission::fee_allowed(a.fee)) return fail(fee_refusal());
+                if (auto st = Commission::check_fee(a.fee); !st) return st;
                 return set(TxApproveCommissionFee{a.to, a.fee});
             },
             [&](const RevokeCommissionFee& a) { return set(TxRevokeCommissionFee{a.to}); },
@@ -276,15 +195,73 @@ Status single_action_into(const Action& action, uint8_t wire_version, TxAction& 
         action.v);
 }
 
-bool any_item(const std::vector<OrderItem>& items, bool (*pred)(const OrderItem&)) {
-    return std::any_of(items.begin(), items.end(), pred);
+// own(item) for the item or any item nested in it (basket actions, on-fill
+// trigger and actions).
+template <class Own>
+bool item_or_nested(const OrderItem& item, Own own) {
+    if (own(item)) return true;
+    auto any = [own](const std::vector<OrderItem>& items) {
+        return std::any_of(items.begin(), items.end(), [own](const OrderItem& i) { return item_or_nested(i, own); });
+    };
+    if (const auto* b = std::get_if<TriggerBasket>(&item.v)) return any(b->actions);
+    if (const auto* f = std::get_if<OnFill>(&item.v))
+        return (f->trigger.has_value() && item_or_nested(*f->trigger, own)) || any(f->actions);
+    return false;
 }
 
-bool any_action(const std::vector<Action>& actions, bool (*pred)(const Action&)) {
-    return std::any_of(actions.begin(), actions.end(), pred);
+// own for any item of the action, also inside multisig proposals.
+template <class Own>
+bool action_has(const Action& action, Own own) {
+    if (const auto* orders = std::get_if<Orders>(&action.v))
+        return std::any_of(orders->items.begin(), orders->items.end(),
+                           [own](const OrderItem& i) { return item_or_nested(i, own); });
+    if (const auto* p = std::get_if<MultisigPropose>(&action.v))
+        return std::any_of(p->actions.begin(), p->actions.end(), [own](const Action& a) { return action_has(a, own); });
+    return false;
 }
+
+// The item's own commission or slippage, nested items aside.
+constexpr auto has_own_commission = [](const OrderItem& item) {
+    return std::visit(
+        [](const auto& x) {
+            if constexpr (requires { x.commission; }) return x.commission.has_value();
+            return false;
+        },
+        item.v);
+};
+
+constexpr auto has_own_slippage = [](const OrderItem& item) {
+    const auto* o = std::get_if<Order>(&item.v);
+    return o != nullptr && o->slippage.has_value();
+};
 
 }  // namespace
+
+Status check_order_kind(const Order& order) {
+    if (std::holds_alternative<LimitType>(order.order_type)) {
+        if (order.slippage) return fail(Error::invalid_order("slippage is only supported on market orders"));
+        return {};
+    }
+    if (!std::get<TriggerType>(order.order_type).is_market)
+        return fail(Error::invalid_order("trigger orders are not supported by VORN API; use market"));
+    return {};
+}
+
+std::vector<std::pair<std::string_view, double>> unique_max_leverage(const UpdateUserSettings& settings) {
+    std::vector<std::pair<std::string_view, double>> m;
+    m.reserve(settings.max_leverage.size());
+    for (const auto& [symbol, leverage] : settings.max_leverage) m.emplace_back(symbol, leverage);
+    // Stable, so equal symbols stay in input order and the last of each run
+    // is the latest pair.
+    std::stable_sort(m.begin(), m.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    size_t kept = 0;
+    for (size_t i = 0; i < m.size(); ++i) {
+        const bool last_of_run = i + 1 == m.size() || m[i + 1].first != m[i].first;
+        if (last_of_run) m[kept++] = m[i];
+    }
+    m.resize(kept);
+    return m;
+}
 
 Result<TxAction> order_item_to_tx_action(const OrderItem& item, uint8_t wire_version) {
     TxAction out;
@@ -324,51 +301,10 @@ Result<std::vector<TxAction>> action_to_tx_actions(const Action& action, uint8_t
     return out;
 }
 
-bool order_item_has_builder_code(const OrderItem& item) {
-    return std::visit(
-        Overloaded{
-            [](const Order& o) { return o.commission.has_value(); },
-            [](const Stop& s) { return s.commission.has_value(); },
-            [](const TakeProfit& s) { return s.commission.has_value(); },
-            [](const RangeOco& r) { return r.commission.has_value(); },
-            [](const TrailingStop& t) { return t.commission.has_value(); },
-            [](const TriggerBasket& b) { return any_item(b.actions, order_item_has_builder_code); },
-            [](const OnFill& f) {
-                return (f.trigger.has_value() && order_item_has_builder_code(*f.trigger)) ||
-                       any_item(f.actions, order_item_has_builder_code);
-            },
-            [](const auto&) { return false; },  // modify, cancel, cancel-all
-        },
-        item.v);
-}
-
-bool action_has_builder_code(const Action& action) {
-    if (const auto* orders = std::get_if<Orders>(&action.v)) return any_item(orders->items, order_item_has_builder_code);
-    if (const auto* p = std::get_if<MultisigPropose>(&action.v)) return any_action(p->actions, action_has_builder_code);
-    return false;
-}
-
-bool order_item_has_explicit_slippage(const OrderItem& item) {
-    return std::visit(
-        Overloaded{
-            [](const Order& o) { return o.slippage.has_value(); },
-            [](const TriggerBasket& b) { return any_item(b.actions, order_item_has_explicit_slippage); },
-            [](const OnFill& f) {
-                return (f.trigger.has_value() && order_item_has_explicit_slippage(*f.trigger)) ||
-                       any_item(f.actions, order_item_has_explicit_slippage);
-            },
-            [](const auto&) { return false; },
-        },
-        item.v);
-}
-
-bool action_has_explicit_slippage(const Action& action) {
-    if (const auto* orders = std::get_if<Orders>(&action.v))
-        return any_item(orders->items, order_item_has_explicit_slippage);
-    if (const auto* p = std::get_if<MultisigPropose>(&action.v))
-        return any_action(p->actions, action_has_explicit_slippage);
-    return false;
-}
+bool order_item_has_builder_code(const OrderItem& item) { return item_or_nested(item, has_own_commission); }
+bool action_has_builder_code(const Action& action) { return action_has(action, has_own_commission); }
+bool order_item_has_explicit_slippage(const OrderItem& item) { return item_or_nested(item, has_own_slippage); }
+bool action_has_explicit_slippage(const Action& action) { return action_has(action, has_own_slippage); }
 
 uint8_t message_wire_version(const Action& action) {
     if (action_has_builder_code(action)) return 3;

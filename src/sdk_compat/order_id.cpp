@@ -3,57 +3,26 @@
 // enter, so an order keeps its id across both.
 #include <sodium.h>
 
-#include <cstdlib>
-
-#include "sdk_compat/sdk_compat.hpp"
 #include "sdk_compat/bytes.hpp"
+#include "sdk_compat/convert.hpp"
+#include "sdk_compat/sdk_compat.hpp"
+#include "types/keypair.hpp"
 
 namespace vorn {
-
-using wire::Writer;
-
-namespace {
-
-void ensure_sodium() {
-    // Thread-safe one-time initialisation; sodium_init only fails when the
-    // library cannot work at all.
-    static const bool ready = sodium_init() >= 0;
-    if (!ready) std::abort();
-}
-
-void le_bytes(uint8_t* out, uint64_t v, size_t n) {
-    for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-}  // namespace
 
 bool canonical_order_bytes(const OrderItem& item, std::vector<uint8_t>& out) {
     out.clear();
     const auto* o = std::get_if<Order>(&item.v);
     if (!o) return false;
-    const auto* limit = std::get_if<LimitType>(&o->order_type);
+    const bool limit = std::holds_alternative<LimitType>(o->order_type);
     if (!limit && !std::get<TriggerType>(o->order_type).is_market) return false;
 
-    Writer w(out);
-    if (limit) {
-        w.u32(1);
-        w.str(o->symbol);
-        w.boolean(o->is_buy);
-        w.u64(to_fixed_point(o->price));
-        w.u64(to_fixed_point(o->size));
-        w.u32(static_cast<uint32_t>(limit->tif));
-        w.boolean(o->reduce_only);
-        w.boolean(o->iso);
-        return true;
-    }
-    w.u32(0);
-    w.str(o->symbol);
-    w.boolean(o->is_buy);
-    w.u64(to_fixed_point(o->size));
-    w.boolean(o->reduce_only);
-    w.boolean(o->iso);
+    // The order's own wire record at version 0 carries neither a commission
+    // nor a slippage slot.
+    wire::Writer w(out);
+    detail::with_order_record(*o, 0, [&w](const auto& record) { wire::write_tx_action(record, w); });
     // Only a present slippage adds bytes; there is no absent tag.
-    if (o->slippage) {
+    if (!limit && o->slippage) {
         w.u8(1);
         w.u64(to_fixed_point(*o->slippage));
     }
@@ -66,8 +35,8 @@ std::optional<Hash> compute_order_item_id_with_seqno(const OrderItem& item, uint
     ensure_sodium();
     uint8_t seq_bytes[4];
     uint8_t nonce_bytes[8];
-    le_bytes(seq_bytes, seqno, sizeof seq_bytes);
-    le_bytes(nonce_bytes, nonce, sizeof nonce_bytes);
+    store_le(seq_bytes, seqno, sizeof seq_bytes);
+    store_le(nonce_bytes, nonce, sizeof nonce_bytes);
 
     crypto_hash_sha256_state st;
     crypto_hash_sha256_init(&st);
@@ -80,11 +49,6 @@ std::optional<Hash> compute_order_item_id_with_seqno(const OrderItem& item, uint
     return id;
 }
 
-Hash compute_order_id(const uint8_t* data, size_t len) {
-    ensure_sodium();
-    Hash id;
-    crypto_hash_sha256(id.bytes.data(), data, len);
-    return id;
-}
+Hash compute_order_id(const uint8_t* data, size_t len) { return sha256(data, len); }
 
 }  // namespace vorn

@@ -22,11 +22,6 @@ uint64_t to_fixed_point(double value) {
     return static_cast<uint64_t>(rounded);
 }
 
-Result<TxCommission> TxCommission::try_from(const Commission& c) {
-    if (!Commission::fee_allowed(c.fee)) return fail(Error::invalid_order("builder-code fee must be 1..=15 bps"));
-    return TxCommission{c.to, c.fee};
-}
-
 namespace {
 
 // Wire index of each TxActionVariant alternative, in variant order; the
@@ -262,12 +257,10 @@ void put_record(Writer& w, const TxMultisigProposalRef& r) {
     w.u64(r.proposal_id);
 }
 
+// The multisig key, then the new policy laid out as a creation.
 void put_record(Writer& w, const TxUpdateMultisigPolicy& r) {
     w.key(r.multisig);
-    write_pubkey_vec(w, r.signers);
-    w.u32(r.threshold);
-    w.u32(r.time_lock_secs);
-    w.u32(r.proposal_lifetime_secs);
+    put_record(w, TxCreateMultisig{r.signers, r.threshold, r.time_lock_secs, r.proposal_lifetime_secs});
 }
 
 void put_record(Writer& w, const TxRenameSubAccount& r) {
@@ -315,6 +308,16 @@ uint32_t TxAction::index() const {
 void wire::write_tx_action(const TxAction& action, Writer& w) {
     w.u32(action.index());
     std::visit([&w](const auto& record) { put_record(w, record); }, action.v);
+}
+
+void wire::write_tx_action(const TxMarketOrder& record, Writer& w) {
+    w.u32(0);
+    put_record(w, record);
+}
+
+void wire::write_tx_action(const TxLimitOrder& record, Writer& w) {
+    w.u32(1);
+    put_record(w, record);
 }
 
 void encode_tx_action(const TxAction& action, std::vector<uint8_t>& out) {

@@ -26,9 +26,7 @@ uint64_t to_fixed_point(double value);
 // The builder-code fee attached to an order.
 struct TxCommission {
     Pubkey to;
-    uint8_t fee = 0;  // basis points, 1..=15
-    // Refuses a fee outside 1..=15 with InvalidOrder.
-    static Result<TxCommission> try_from(const Commission& c);
+    uint8_t fee = 0;  // basis points; passed Commission::check_fee
 };
 
 struct TxAction;

@@ -5,13 +5,12 @@
 #include <cmath>
 #include <string_view>
 
-#include "sign/sign.hpp"
+#include "sdk_compat/sdk_compat.hpp"
+#include "sign/action_json.hpp"
 
 namespace vorn {
 
 namespace {
-
-constexpr const char* kRestingTriggerRefused = "trigger orders are not supported by VORN API; use market";
 
 // An f64 stays a float (1.0 is not an integer); non-finite becomes null.
 json number(double x) { return std::isfinite(x) ? json(x) : json(nullptr); }
@@ -24,10 +23,26 @@ json key_list(const std::vector<Pubkey>& keys) {
     return out;
 }
 
+// An object of the given fields (a later duplicate key would win).
+json object(std::initializer_list<std::pair<const char*, json>> fields) {
+    json out = json::object();
+    for (const auto& [key, value] : fields) out[key] = value;
+    return out;
+}
+
 json wrap(const char* key, json inner) {
     json out = json::object();
     out[key] = std::move(inner);
     return out;
+}
+
+// The policy fields shared by multisig creation and policy updates.
+template <class Policy>
+json policy_to_json(const Policy& p) {
+    return object({{"proposalLifetimeSecs", p.proposal_lifetime_secs},
+                   {"signers", key_list(p.signers)},
+                   {"threshold", p.threshold},
+                   {"timeLockSecs", p.time_lock_secs}});
 }
 
 Result<json> item_list_to_json(const std::vector<OrderItem>& items) {
@@ -41,6 +56,7 @@ Result<json> item_list_to_json(const std::vector<OrderItem>& items) {
 }
 
 Result<json> order_to_json(const Order& o) {
+    if (auto st = check_order_kind(o); !st) return fail(std::move(st.error()));
     json inner = json::object();
     inner["b"] = o.is_buy;
     inner["c"] = o.symbol;
@@ -53,60 +69,39 @@ Result<json> order_to_json(const Order& o) {
         inner["tif"] = time_in_force_name(limit->tif);
         return wrap("l", std::move(inner));
     }
-    if (!std::get<TriggerType>(o.order_type).is_market) return fail(Error::invalid_order(kRestingTriggerRefused));
     if (o.slippage) inner["slippage"] = number(*o.slippage);
     return wrap("m", std::move(inner));
 }
 
 json tpsl_to_json(const char* key, const TpSlFields& s) {
-    json inner = json::object();
+    json inner = object({{"c", s.symbol}, {"d", s.is_buy}, {"i", s.iso}, {"lim", number(s.limit_price)},
+                         {"sz", number(s.size)}, {"tr", number(s.trigger_price)}});
     add_builder_code(inner, s.commission);
-    inner["c"] = s.symbol;
-    inner["d"] = s.is_buy;
-    inner["i"] = s.iso;
-    inner["lim"] = number(s.limit_price);
-    inner["sz"] = number(s.size);
-    inner["tr"] = number(s.trigger_price);
     return wrap(key, std::move(inner));
 }
 
 json range_to_json(const RangeOco& r) {
-    json inner = json::object();
+    json inner = object({{"c", r.symbol}, {"d", r.is_buy}, {"i", r.iso}, {"lmax", number(r.lmax)},
+                         {"lmin", number(r.lmin)}, {"pmax", number(r.pmax)}, {"pmin", number(r.pmin)},
+                         {"sz", number(r.size)}});
     add_builder_code(inner, r.commission);
-    inner["c"] = r.symbol;
-    inner["d"] = r.is_buy;
-    inner["i"] = r.iso;
-    inner["lmax"] = number(r.lmax);
-    inner["lmin"] = number(r.lmin);
-    inner["pmax"] = number(r.pmax);
-    inner["pmin"] = number(r.pmin);
-    inner["sz"] = number(r.size);
     return wrap("rng", std::move(inner));
 }
 
 json trailing_to_json(const TrailingStop& t) {
-    json inner = json::object();
-    inner["b"] = t.is_buy;
+    // "lim" is always present: null when the stop has no limit price.
+    json inner = object({{"b", t.is_buy}, {"c", t.symbol}, {"i", t.iso},
+                         {"lim", t.limit_price ? number(*t.limit_price) : json(nullptr)}, {"stb", t.step_bps},
+                         {"sz", number(t.size)}, {"trb", t.trail_bps}});
     add_builder_code(inner, t.commission);
-    inner["c"] = t.symbol;
-    inner["i"] = t.iso;
-    // Always present: null when the stop has no limit price.
-    inner["lim"] = t.limit_price ? number(*t.limit_price) : json(nullptr);
-    inner["stb"] = t.step_bps;
-    inner["sz"] = number(t.size);
-    inner["trb"] = t.trail_bps;
     return wrap("trl", std::move(inner));
 }
 
 Result<json> basket_to_json(const TriggerBasket& b) {
     auto children = item_list_to_json(b.actions);
     if (!children) return fail(std::move(children.error()));
-    json inner = json::object();
-    inner["actions"] = std::move(*children);
-    inner["c"] = b.symbol;
-    inner["d"] = b.is_buy;
-    inner["tr"] = number(b.trigger_price);
-    return wrap("trig", std::move(inner));
+    return wrap("trig", object({{"actions", std::move(*children)}, {"c", b.symbol}, {"d", b.is_buy},
+                                {"tr", number(b.trigger_price)}}));
 }
 
 Result<json> on_fill_to_json(const OnFill& f) {
@@ -118,46 +113,30 @@ Result<json> on_fill_to_json(const OnFill& f) {
     }
     auto children = item_list_to_json(f.actions);
     if (!children) return fail(std::move(children.error()));
-    json inner = json::object();
-    inner["actions"] = std::move(*children);
-    inner["trigger"] = std::move(trigger);
-    return wrap("of", std::move(inner));
+    return wrap("of", object({{"actions", std::move(*children)}, {"trigger", std::move(trigger)}}));
 }
 
 json user_settings_to_json(const UpdateUserSettings& s) {
-    // Stable sort, then insert in order: among equal symbols the later pair
-    // wins, as it does in the signed wire map.
-    std::vector<const std::pair<std::string, double>*> sorted;
-    sorted.reserve(s.max_leverage.size());
-    for (const auto& p : s.max_leverage) sorted.push_back(&p);
-    std::stable_sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) {
-        return std::string_view(a->first) < std::string_view(b->first);
-    });
     json m = json::object();
-    for (const auto* p : sorted) m[p->first] = number(p->second);
+    for (const auto& [symbol, leverage] : unique_max_leverage(s)) m[std::string(symbol)] = number(leverage);
     return wrap("updateUserSettings", wrap("m", std::move(m)));
 }
 
 json proposal_ref_to_json(const char* key, const MultisigProposalRef& r) {
-    json inner = json::object();
-    inner["m"] = key_text(r.multisig);
-    inner["p"] = r.proposal_id;
-    return wrap(key, std::move(inner));
+    return wrap(key, object({{"m", key_text(r.multisig)}, {"p", r.proposal_id}}));
 }
 
 json instrument_to_json(const LiquidatorInstrumentConfig& i) {
-    json o = json::object();
-    o["max_adl_notional"] = number(i.max_adl_notional);
-    o["max_adl_percent"] = number(i.max_adl_percent);
-    o["max_exposure"] = number(i.max_exposure);
-    o["max_sweep_bps"] = number(i.max_sweep_bps);
-    o["reserve"] = number(i.reserve);
-    o["rfactor"] = number(i.rfactor);
-    o["symbol"] = i.symbol;
-    o["volume_min"] = number(i.volume_min);
-    o["volume_percent"] = number(i.volume_percent);
-    o["volume_rampup"] = i.volume_rampup;
-    return o;
+    return object({{"max_adl_notional", number(i.max_adl_notional)},
+                   {"max_adl_percent", number(i.max_adl_percent)},
+                   {"max_exposure", number(i.max_exposure)},
+                   {"max_sweep_bps", number(i.max_sweep_bps)},
+                   {"reserve", number(i.reserve)},
+                   {"rfactor", number(i.rfactor)},
+                   {"symbol", i.symbol},
+                   {"volume_min", number(i.volume_min)},
+                   {"volume_percent", number(i.volume_percent)},
+                   {"volume_rampup", i.volume_rampup}});
 }
 
 // Appends the rendering of one action to out (several values for orders and
@@ -173,23 +152,12 @@ Status append_action_json(const Action& action, std::vector<json>& out) {
                     out.push_back(std::move(*j));
                 }
             } else if constexpr (std::is_same_v<T, OraclePrices>) {
-                for (const auto& p : a.prices) {
-                    json inner = json::object();
-                    inner["c"] = p.symbol;
-                    inner["px"] = number(p.price);
-                    inner["t"] = p.timestamp;
-                    out.push_back(wrap("px", std::move(inner)));
-                }
+                for (const auto& p : a.prices)
+                    out.push_back(wrap("px", object({{"c", p.symbol}, {"px", number(p.price)}, {"t", p.timestamp}})));
             } else if constexpr (std::is_same_v<T, PythOracle>) {
                 json list = json::array();
-                for (const auto& e : a.oracles) {
-                    json entry = json::object();
-                    entry["e"] = e.exponent;
-                    entry["fi"] = e.feed_index;
-                    entry["px"] = e.price;
-                    entry["t"] = e.timestamp;
-                    list.push_back(std::move(entry));
-                }
+                for (const auto& e : a.oracles)
+                    list.push_back(object({{"e", e.exponent}, {"fi", e.feed_index}, {"px", e.price}, {"t", e.timestamp}}));
                 out.push_back(wrap("o", wrap("oracles", std::move(list))));
             } else if constexpr (std::is_same_v<T, Faucet>) {
                 json inner = json::object();
@@ -199,15 +167,10 @@ Status append_action_json(const Action& action, std::vector<json>& out) {
             } else if constexpr (std::is_same_v<T, UpdateUserSettings>) {
                 out.push_back(user_settings_to_json(a));
             } else if constexpr (std::is_same_v<T, AgentWalletCreation>) {
-                json inner = json::object();
-                inner["a"] = key_text(a.agent);
-                inner["d"] = a.delete_;
-                out.push_back(wrap("agentWalletCreation", std::move(inner)));
+                out.push_back(wrap("agentWalletCreation", object({{"a", key_text(a.agent)}, {"d", a.delete_}})));
             } else if constexpr (std::is_same_v<T, WhitelistFaucet>) {
-                json inner = json::object();
-                inner["target"] = key_text(a.target);
-                inner["whitelist"] = a.whitelist;
-                out.push_back(wrap("whitelistFaucet", std::move(inner)));
+                out.push_back(
+                    wrap("whitelistFaucet", object({{"target", key_text(a.target)}, {"whitelist", a.whitelist}})));
             } else if constexpr (std::is_same_v<T, CreateSubAccount>) {
                 json inner = json::object();
                 if (a.margin_amount) inner["marginAmount"] = number(*a.margin_amount);
@@ -216,26 +179,17 @@ Status append_action_json(const Action& action, std::vector<json>& out) {
             } else if constexpr (std::is_same_v<T, RemoveSubAccount>) {
                 out.push_back(wrap("removeSubAccount", wrap("toRemove", key_text(a.to_remove))));
             } else if constexpr (std::is_same_v<T, RenameSubAccount>) {
-                json inner = json::object();
-                inner["account"] = key_text(a.sub_account);
-                inner["name"] = a.name;
-                out.push_back(wrap("renameSubAccount", std::move(inner)));
+                out.push_back(
+                    wrap("renameSubAccount", object({{"account", key_text(a.sub_account)}, {"name", a.name}})));
             } else if constexpr (std::is_same_v<T, Transfer>) {
-                json inner = json::object();
-                inner["from"] = key_text(a.from);
-                inner["k"] = transfer_kind_name(a.kind);
-                inner["marginAmount"] = number(a.amount);
-                inner["to"] = key_text(a.to);
-                out.push_back(wrap("transfer", std::move(inner)));
+                out.push_back(wrap("transfer", object({{"from", key_text(a.from)},
+                                                       {"k", transfer_kind_name(a.kind)},
+                                                       {"marginAmount", number(a.amount)},
+                                                       {"to", key_text(a.to)}})));
             } else if constexpr (std::is_same_v<T, LegacyWithdrawA> || std::is_same_v<T, LegacyWithdrawB>) {
                 return fail(Error::legacy_withdrawal());
             } else if constexpr (std::is_same_v<T, CreateMultisig>) {
-                json inner = json::object();
-                inner["proposalLifetimeSecs"] = a.proposal_lifetime_secs;
-                inner["signers"] = key_list(a.signers);
-                inner["threshold"] = a.threshold;
-                inner["timeLockSecs"] = a.time_lock_secs;
-                out.push_back(wrap("createMultisig", std::move(inner)));
+                out.push_back(wrap("createMultisig", policy_to_json(a)));
             } else if constexpr (std::is_same_v<T, MultisigPropose>) {
                 std::vector<json> nested;
                 for (const auto& inner_action : a.actions) {
@@ -244,10 +198,7 @@ Status append_action_json(const Action& action, std::vector<json>& out) {
                 }
                 json list = json::array();
                 for (auto& j : nested) list.push_back(std::move(j));
-                json inner = json::object();
-                inner["a"] = std::move(list);
-                inner["m"] = key_text(a.multisig);
-                out.push_back(wrap("msp", std::move(inner)));
+                out.push_back(wrap("msp", object({{"a", std::move(list)}, {"m", key_text(a.multisig)}})));
             } else if constexpr (std::is_same_v<T, MultisigApprove>) {
                 out.push_back(proposal_ref_to_json("msa", a));
             } else if constexpr (std::is_same_v<T, MultisigReject>) {
@@ -257,18 +208,11 @@ Status append_action_json(const Action& action, std::vector<json>& out) {
             } else if constexpr (std::is_same_v<T, MultisigExecute>) {
                 out.push_back(proposal_ref_to_json("mse", a));
             } else if constexpr (std::is_same_v<T, UpdateMultisigPolicy>) {
-                json inner = json::object();
+                json inner = policy_to_json(a);
                 inner["m"] = key_text(a.multisig);
-                inner["proposalLifetimeSecs"] = a.proposal_lifetime_secs;
-                inner["signers"] = key_list(a.signers);
-                inner["threshold"] = a.threshold;
-                inner["timeLockSecs"] = a.time_lock_secs;
                 out.push_back(wrap("msu", std::move(inner)));
             } else if constexpr (std::is_same_v<T, ApproveCommissionFee>) {
-                json inner = json::object();
-                inner["fee"] = a.fee;
-                inner["to"] = key_text(a.to);
-                out.push_back(wrap("abc", std::move(inner)));
+                out.push_back(wrap("abc", object({{"fee", a.fee}, {"to", key_text(a.to)}})));
             } else if constexpr (std::is_same_v<T, RevokeCommissionFee>) {
                 out.push_back(wrap("rbc", wrap("to", key_text(a.to))));
             } else if constexpr (std::is_same_v<T, UpdateLiquidatorConfig>) {
@@ -285,23 +229,18 @@ Status append_action_json(const Action& action, std::vector<json>& out) {
 
 void add_builder_code(json& object, const std::optional<Commission>& commission) {
     if (!commission) return;
-    json code = json::object();
-    code["fee"] = commission->fee;
-    code["to"] = key_text(commission->to);
-    object["builderCode"] = std::move(code);
+    object["builderCode"] = vorn::object({{"fee", commission->fee}, {"to", key_text(commission->to)}});
 }
 
 json liquidator_config_to_json(const LiquidatorConfig& config) {
     json instruments = json::array();
     for (const auto* i : config.sorted_instruments()) instruments.push_back(instrument_to_json(*i));
-    json o = json::object();
-    o["cross_exposure"] = number(config.cross_exposure);
-    o["instruments"] = std::move(instruments);
-    o["scoring_skew"] = number(config.scoring_skew);
-    o["sweep_sds"] = number(config.sweep_sds);
-    o["toxicity"] = number(config.toxicity);
-    o["urgency_size_fraction"] = number(config.urgency_size_fraction);
-    return o;
+    return object({{"cross_exposure", number(config.cross_exposure)},
+                   {"instruments", std::move(instruments)},
+                   {"scoring_skew", number(config.scoring_skew)},
+                   {"sweep_sds", number(config.sweep_sds)},
+                   {"toxicity", number(config.toxicity)},
+                   {"urgency_size_fraction", number(config.urgency_size_fraction)}});
 }
 
 Result<json> order_item_to_json(const OrderItem& item) {

@@ -31,14 +31,14 @@ uint64_t advance(std::atomic<uint64_t>& cell, uint64_t floor, uint64_t extra) {
 
 }  // namespace
 
-Timed<uint64_t> nanos_from_clock_reading(int64_t seconds, int64_t subsec_nanos) {
+Result<uint64_t> nanos_from_clock_reading(int64_t seconds, int64_t subsec_nanos) {
     __int128 total = static_cast<__int128>(seconds) * 1000000000 + subsec_nanos;
-    if (total < 0) return fault(kClockBeforeEpoch);
-    if (total > static_cast<__int128>(kMax)) return fault(kClockBeyondU64);
+    if (total < 0) return fail(Error::internal(kClockBeforeEpoch));
+    if (total > static_cast<__int128>(kMax)) return fail(Error::internal(kClockBeyondU64));
     return static_cast<uint64_t>(total);
 }
 
-Timed<uint64_t> clock_nanos() {
+Result<uint64_t> clock_nanos() {
     struct timespec ts;
     clock_gettime(CLOCK_REALTIME, &ts);
     return nanos_from_clock_reading(static_cast<int64_t>(ts.tv_sec), static_cast<int64_t>(ts.tv_nsec));
@@ -46,9 +46,9 @@ Timed<uint64_t> clock_nanos() {
 
 uint64_t unique_timestamp_from(uint64_t now) { return advance(LAST_TIMESTAMP_NANOS, now, 0); }
 
-Timed<uint64_t> unique_timestamp() {
+Result<uint64_t> unique_timestamp() {
     auto now = clock_nanos();
-    if (!now) return std::unexpected(now.error());
+    if (!now) return fail(std::move(now.error()));
     return unique_timestamp_from(*now);
 }
 
@@ -56,13 +56,13 @@ uint64_t reserve_timestamp_range_from(uint64_t now, uint64_t n) {
     return advance(LAST_TIMESTAMP_NANOS, now, n > 1 ? n - 1 : 0);
 }
 
-Timed<uint64_t> reserve_timestamp_range(uint64_t n) {
+Result<uint64_t> reserve_timestamp_range(uint64_t n) {
     auto now = clock_nanos();
-    if (!now) return std::unexpected(now.error());
+    if (!now) return fail(std::move(now.error()));
     return reserve_timestamp_range_from(*now, n);
 }
 
-Timed<uint64_t> batch_base_nonce(std::optional<uint64_t> base, size_t n) {
+Result<uint64_t> batch_base_nonce(std::optional<uint64_t> base, size_t n) {
     if (base) return *base;
     if (n == 0) return uint64_t{0};
     return reserve_timestamp_range(static_cast<uint64_t>(n));
@@ -98,7 +98,7 @@ NonceState& NonceState::operator=(NonceState&& o) noexcept {
 
 uint64_t NonceState::high_frequency_after(uint64_t t) { return advance(last_high_frequency_, t, 0); }
 
-Timed<uint64_t> NonceState::next() {
+Result<uint64_t> NonceState::next() {
     if (strategy_ == NonceStrategy::Counter) return counter_.fetch_add(1, std::memory_order_relaxed);
     auto t = unique_timestamp();
     if (!t) return t;

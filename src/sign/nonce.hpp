@@ -4,10 +4,8 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <expected>
 #include <optional>
 #include <string_view>
-#include <variant>
 
 #include "types/error.hpp"
 
@@ -17,28 +15,16 @@ namespace vorn {
 // grows, and is updated only by the compare-and-swap loops below.
 extern std::atomic<uint64_t> LAST_TIMESTAMP_NANOS;
 
+// Texts of the Internal errors of an unreadable clock.
 inline constexpr const char* kClockBeforeEpoch = "time went backwards";
 inline constexpr const char* kClockBeyondU64 = "Unix timestamp in nanoseconds exceeds u64";
 
-template <class T>
-using Timed = std::expected<T, Fault>;
-
-// A call that may draw a nonce fails either on its input (Error) or, when the
-// clock cannot be read as u64 nanoseconds, with a Fault.
-using Failure = std::variant<Error, Fault>;
-template <class T>
-using Outcome = std::expected<T, Failure>;
-
-inline std::unexpected<Fault> fault(const char* text) { return std::unexpected<Fault>(Fault{text}); }
-inline std::unexpected<Failure> failure(Error e) { return std::unexpected<Failure>(Failure(std::move(e))); }
-inline std::unexpected<Failure> failure(Fault f) { return std::unexpected<Failure>(Failure(f)); }
-
 // Whole seconds and sub-second nanoseconds since the epoch (as the system
 // clock reports them) to u64 nanoseconds. Split out so it can be tested.
-Timed<uint64_t> nanos_from_clock_reading(int64_t seconds, int64_t subsec_nanos);
+Result<uint64_t> nanos_from_clock_reading(int64_t seconds, int64_t subsec_nanos);
 
 // The wall clock in nanoseconds since the Unix epoch.
-Timed<uint64_t> clock_nanos();
+Result<uint64_t> clock_nanos();
 
 // The unique timestamp for a given clock reading: the larger of now and the
 // last value + 1 (saturating), stored with a compare-and-swap loop that does
@@ -47,18 +33,18 @@ uint64_t unique_timestamp_from(uint64_t now);
 
 // Reads the clock, then unique_timestamp_from. Behind current_timestamp and
 // every default timestamp nonce.
-Timed<uint64_t> unique_timestamp();
+Result<uint64_t> unique_timestamp();
 
 // Draws the base of a batch of n nonces (base .. base + n - 1) exactly as a
 // unique timestamp, and records base + n - 1 (saturating) in the same swap,
 // so no later timestamp nonce repeats one of the batch even after the clock
 // stepped back. n of 0 or 1 behaves as unique_timestamp_from.
 uint64_t reserve_timestamp_range_from(uint64_t now, uint64_t n);
-Timed<uint64_t> reserve_timestamp_range(uint64_t n);
+Result<uint64_t> reserve_timestamp_range(uint64_t n);
 
 // The base nonce of a batch of n elements: the caller's base unchanged, or a
 // reserved timestamp range. Draws nothing for an empty batch (returns 0).
-Timed<uint64_t> batch_base_nonce(std::optional<uint64_t> base, size_t n);
+Result<uint64_t> batch_base_nonce(std::optional<uint64_t> base, size_t n);
 
 enum class NonceStrategy : uint8_t { Timestamp = 0, Counter = 1, HighFrequency = 2 };
 
@@ -82,7 +68,7 @@ public:
     std::optional<NonceStrategy> strategy() const { return strategy_; }
 
     // The next nonce under the strategy; no strategy behaves as timestamp.
-    Timed<uint64_t> next();
+    Result<uint64_t> next();
 
     // The high-frequency step for a unique timestamp t: the larger of t and
     // the signer's last value + 1 (saturating), stored by compare-and-swap.

@@ -1,5 +1,5 @@
-// The one process-wide worker pool, and the indexed batch runner that signing
-// and preparation batches share.
+// The one process-wide worker pool, and the batch driver that signing and
+// preparation batches share.
 #pragma once
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "sign/nonce.hpp"
 #include "types/error.hpp"
 
 namespace vorn {
@@ -114,6 +115,23 @@ Result<std::vector<T>> run_indexed(size_t n, Job&& job) {
     std::lock_guard<std::mutex> lock(state.first_error_mutex);
     if (state.first_error) return fail(std::move(*state.first_error));
     return out;
+}
+
+// The batch driver: element i of items becomes unit(std::move(items[i]),
+// base + i) (wrapping), the base being the caller's or, when none is given,
+// one reserved timestamp range base .. base + n - 1, so that no later
+// timestamp nonce repeats one of the batch. An empty batch returns an empty
+// list and draws no nonce. The units run as run_indexed runs its jobs:
+// results in input order, or one error and nothing else.
+template <class T, class Item, class Unit>
+Result<std::vector<T>> run_nonce_batch(std::vector<Item>& items, std::optional<uint64_t> base_nonce, Unit&& unit) {
+    if (items.empty()) return std::vector<T>{};
+    auto base = batch_base_nonce(base_nonce, items.size());
+    if (!base) return fail(std::move(base.error()));
+    const uint64_t first = *base;
+    // Each index is taken by exactly one job, so its item can be moved out.
+    return run_indexed<T>(items.size(),
+                          [&](size_t i) { return unit(std::move(items[i]), first + static_cast<uint64_t>(i)); });
 }
 
 }  // namespace vorn

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+#include "types/little_endian.hpp"
+
 namespace vorn {
 
 namespace {
@@ -22,12 +24,6 @@ constexpr Fe kOne{{1, 0, 0, 0, 0}};
 // d = -121665/121666 mod p.
 constexpr Fe kD{{929955233495203, 466365720129213, 1662059464998953, 2033849074728123, 1442794654840575}};
 
-uint64_t load64_le(const uint8_t* p) {
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
-    return v;
-}
-
 // Carries every limb into the next; the result has limbs below 2^51 + 2^13.
 Fe weak_reduce(Fe a) {
     uint64_t c0 = a.l[0] >> 51, c1 = a.l[1] >> 51, c2 = a.l[2] >> 51, c3 = a.l[3] >> 51, c4 = a.l[4] >> 51;
@@ -43,11 +39,11 @@ Fe weak_reduce(Fe a) {
 // value from p to 2^255-1 stands for itself minus p.
 Fe fe_from_bytes(const uint8_t* s) {
     Fe h;
-    h.l[0] = load64_le(s) & kMask51;
-    h.l[1] = (load64_le(s + 6) >> 3) & kMask51;
-    h.l[2] = (load64_le(s + 12) >> 6) & kMask51;
-    h.l[3] = (load64_le(s + 19) >> 1) & kMask51;
-    h.l[4] = (load64_le(s + 24) >> 12) & kMask51;
+    h.l[0] = load_u64_le(s) & kMask51;
+    h.l[1] = (load_u64_le(s + 6) >> 3) & kMask51;
+    h.l[2] = (load_u64_le(s + 12) >> 6) & kMask51;
+    h.l[3] = (load_u64_le(s + 19) >> 1) & kMask51;
+    h.l[4] = (load_u64_le(s + 24) >> 12) & kMask51;
     return h;
 }
 

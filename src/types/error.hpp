@@ -23,6 +23,10 @@ enum class ErrorKind : uint8_t {
     InvalidOrder,
     Serialization,
     Json,
+    // A fault of the machine rather than of the input (the clock reads before
+    // 1970 or past the u64 nanosecond range). The binding raises it as its
+    // internal-fault exception, not as ValueError.
+    Internal,
 };
 
 struct Error {
@@ -48,6 +52,7 @@ struct Error {
     static Error invalid_order(std::string t) { return {ErrorKind::InvalidOrder, std::move(t)}; }
     static Error serialization(std::string t) { return {ErrorKind::Serialization, std::move(t)}; }
     static Error json(std::string t) { return {ErrorKind::Json, std::move(t)}; }
+    static Error internal(std::string t) { return {ErrorKind::Internal, std::move(t)}; }
 };
 
 template <class T>
@@ -55,11 +60,5 @@ using Result = std::expected<T, Error>;
 using Status = std::expected<void, Error>;
 
 inline std::unexpected<Error> fail(Error e) { return std::unexpected<Error>(std::move(e)); }
-
-// An internal fault (the clock before 1970 or past the u64 nanosecond range).
-// It is not an input error, so it is kept apart from Error.
-struct Fault {
-    const char* text;
-};
 
 }  // namespace vorn

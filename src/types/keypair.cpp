@@ -10,9 +10,6 @@
 
 namespace vorn {
 
-namespace {
-
-// libsodium must be initialised once before use; it is idempotent and thread-safe.
 void ensure_sodium() {
     static const bool ready = [] {
         if (sodium_init() < 0) std::abort();
@@ -21,7 +18,12 @@ void ensure_sodium() {
     (void)ready;
 }
 
-}  // namespace
+Hash sha256(const uint8_t* data, size_t len) {
+    ensure_sodium();
+    Hash h;
+    crypto_hash_sha256(h.bytes.data(), data, len);
+    return h;
+}
 
 Keypair::Keypair(const Keypair& o) : seed_(o.seed_), pubkey_(o.pubkey_), sodium_sk_(o.sodium_sk_) {}
 

@@ -50,4 +50,11 @@ bool validate_hash(std::string_view text);
 
 std::string signature_to_base58(const Signature& sig);
 
+// The one-time libsodium initialisation; thread-safe, and cheap after the
+// first call. Aborts when the library cannot work at all.
+void ensure_sodium();
+
+// SHA-256 of exactly these bytes.
+Hash sha256(const uint8_t* data, size_t len);
+
 }  // namespace vorn

@@ -60,8 +60,13 @@ std::optional<SignatureDomain> signature_domain_from_byte(uint8_t b) {
     return std::nullopt;
 }
 
+Status Commission::check_fee(uint8_t fee) {
+    if (fee < 1 || fee > 15) return fail(Error::invalid_order("builder-code fee must be 1..=15 bps"));
+    return {};
+}
+
 Result<Commission> Commission::make(const Pubkey& to, uint8_t fee) {
-    if (!fee_allowed(fee)) return fail(Error::invalid_order("builder-code fee must be 1..=15 bps"));
+    if (auto st = check_fee(fee); !st) return fail(std::move(st.error()));
     return Commission{to, fee};
 }
 

@@ -69,9 +69,11 @@ private:
 struct Commission {
     Pubkey to;
     uint8_t fee = 0;  // basis points
-    // The fee must lie in 1..=15.
+    // The builder-code fee rule, the one place it is checked: 1..=15 basis
+    // points, else InvalidOrder "builder-code fee must be 1..=15 bps".
+    static Status check_fee(uint8_t fee);
+    // A commission whose fee passes check_fee.
     static Result<Commission> make(const Pubkey& to, uint8_t fee);
-    static bool fee_allowed(uint8_t fee) { return fee >= 1 && fee <= 15; }
 };
 
 enum class TimeInForce : uint8_t { GTC = 0, IOC = 1, ALO = 2 };

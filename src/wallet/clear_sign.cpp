@@ -1,11 +1,8 @@
 // Action lines and the header of the clear-sign text.
 #include "wallet/clear_sign.hpp"
 
-#include <sodium.h>
-
-#include <cstdlib>
-
 #include "types/hex.hpp"
+#include "types/keypair.hpp"
 
 namespace vorn::clear_sign {
 
@@ -266,13 +263,7 @@ Result<std::string> render_text(const uint8_t* message, size_t message_len, cons
     const char* network = message_len == 0 ? nullptr : network_name(message[message_len - 1]);
     if (network == nullptr) return fail(field_error("network domain"));
 
-    static const bool sodium_ready = [] {
-        if (sodium_init() < 0) std::abort();
-        return true;
-    }();
-    (void)sodium_ready;
-    uint8_t digest[crypto_hash_sha256_BYTES];
-    crypto_hash_sha256(digest, message, message_len);
+    const Hash digest = sha256(message, message_len);
 
     std::string out;
     out.reserve(256 + 96 * actions.size());
@@ -286,7 +277,7 @@ Result<std::string> render_text(const uint8_t* message, size_t message_len, cons
     out += "\nActions: ";
     out += std::to_string(actions.size());
     out += "\nSignable-Hash: ";
-    out += hex_encode(digest, sizeof digest);
+    out += hex_encode(digest.bytes.data(), digest.bytes.size());
     out += "\n";
     for (size_t i = 0; i < actions.size(); ++i) {
         auto line = action_line(actions[i], 0);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "sdk_compat/sdk_compat.hpp"
 #include "types/base58.hpp"
 #include "wallet/clear_sign.hpp"
 
@@ -12,15 +13,8 @@ namespace vorn {
 
 namespace {
 
-constexpr size_t kSuffixLen = 41;
 constexpr uint8_t kSigningDomain[16] = {0xFF, 's', 'o', 'l', 'a', 'n', 'a', ' ', 'o',
                                         'f',  'f', 'c', 'h', 'a', 'i', 'n'};
-
-uint64_t read_u64_le(const uint8_t* p) {
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
-    return v;
-}
 
 bool printable_ascii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char ch) {
@@ -49,19 +43,19 @@ Result<SignatureMode> signature_mode_from_str(std::string_view name) {
 
 Result<uint8_t> prepared_domain(const PreparedMessage& prepared) {
     if (prepared.actions.empty()) return fail(Error::empty_orders());
-    const std::vector<uint8_t>& bytes = prepared.message_bytes;
-    if (bytes.size() < kSuffixLen) return fail(Error::signing_failed("prepared message is missing its signing suffix"));
-    const uint8_t* suffix = bytes.data() + bytes.size() - kSuffixLen;
-    if (read_u64_le(suffix) != prepared.nonce)
+    const auto suffix = read_signing_suffix(prepared.message_bytes);
+    if (!suffix) return fail(Error::signing_failed("prepared message is missing its signing suffix"));
+    if (suffix->nonce != prepared.nonce)
         return fail(Error::signing_failed("prepared account or nonce differs from raw signing bytes"));
     auto account = Pubkey::from_base58(prepared.account);
     if (!account) return fail(std::move(account).error());
-    if (!std::equal(account->bytes.begin(), account->bytes.end(), suffix + 8))
+    if (suffix->account != *account)
         return fail(Error::signing_failed("prepared account or nonce differs from raw signing bytes"));
     auto signer = Pubkey::from_base58(prepared.signer);
     if (!signer) return fail(std::move(signer).error());
-    const uint8_t domain = bytes.back();
-    if (domain < 1 || domain > 3) return fail(Error::signing_failed("prepared message has an invalid network domain"));
+    const uint8_t domain = suffix->domain;
+    if (!signature_domain_from_byte(domain))
+        return fail(Error::signing_failed("prepared message has an invalid network domain"));
     return domain;
 }
 

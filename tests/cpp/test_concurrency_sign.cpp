@@ -163,7 +163,7 @@ TEST(ParallelBatch, SeveralCallersShareOneSigner) {
     Signer s = make_signer();
     auto orders = distinct_orders(30);
     constexpr int kCallers = 3;
-    std::vector<Outcome<std::vector<SignedTransaction>>> results(kCallers, failure(Error::empty_orders()));
+    std::vector<Result<std::vector<SignedTransaction>>> results(kCallers, fail(Error::empty_orders()));
     std::vector<uint64_t> stamps;
     std::vector<std::thread> threads;
     for (int t = 0; t < kCallers; ++t)

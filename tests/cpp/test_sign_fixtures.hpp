@@ -105,9 +105,6 @@ inline std::vector<uint8_t> single_item_message(const OrderItem& item, Signature
     return buffer;
 }
 
-inline std::string error_text(const Failure& f) {
-    if (const auto* e = std::get_if<Error>(&f)) return e->display();
-    return std::string("fault: ") + std::get<Fault>(f).text;
-}
+inline std::string error_text(const Error& e) { return e.display(); }
 
 }  // namespace vorn_test
