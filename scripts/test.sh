@@ -1,19 +1,51 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite: C++ core tests (plain, ASan+UBSan and
-# TSan) through ctest, then the Python tests through pytest, then a short
-# smoke run of each libFuzzer target (clang build in build-fuzz, ctest -L fuzz).
+# Builds and runs the whole test suite: the C++ core tests (plain, ASan+UBSan
+# and TSan) once through ctest; the repaired wheels once (scripts/wheel.sh);
+# then the Python tests (tests/python and the wheel test tests/package) under
+# every CPython >= 3.12 found, each in its own venv (.venv-3.N) and build folder
+# (build-py3.N); then a short smoke run of each libFuzzer target (clang build in
+# build-fuzz, ctest -L fuzz).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh --deps
+export CCACHE_BASEDIR="$PWD"
+scripts/setup.sh --system
 JOBS=$(nproc)
-cmake -S . -B build -G Ninja -DCMAKE_MAKE_PROGRAM="$PWD/.venv/bin/ninja" -DCMAKE_BUILD_TYPE=Release \
-  -DVORN_BUILD_TESTS=ON -DVORN_SANITIZER_TESTS=ON -DVORN_BUILD_BENCH=ON \
-  -DPython_EXECUTABLE="$PWD/.venv/bin/python" >/dev/null
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
+mapfile -t PYTHONS < <(scripts/setup.sh --pythons)
+[ ${#PYTHONS[@]} -gt 0 ] || { echo "no CPython 3.12 or newer found" >&2; exit 1; }
+minor() { "$1" -c 'import sys; print("%d.%d" % sys.version_info[:2])'; }
+for py in "${PYTHONS[@]}"; do scripts/setup.sh --venv "$py" ".venv-$(minor "$py")"; done
+PY_NEWEST=$PWD/.venv-$(minor "${PYTHONS[-1]}")/bin/python
+TOOLS=$(dirname "$PY_NEWEST")
+
+cmake -S . -B build -G Ninja -DCMAKE_MAKE_PROGRAM="$TOOLS/ninja" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
+  -DVORN_BUILD_EXTENSION=OFF -DVORN_BUILD_TESTS=ON -DVORN_SANITIZER_TESTS=ON -DVORN_BUILD_BENCH=ON \
+  -DPython_EXECUTABLE="$PY_NEWEST" >/dev/null
 cmake --build build -j "$JOBS"
 (cd build && ctest --output-on-failure -j "$JOBS")
-PYTHONPATH="$PWD" .venv/bin/python -m pytest -q tests/python
+
+scripts/wheel.sh "${PYTHONS[@]}"
+
+ran=()
+for py in "${PYTHONS[@]}"; do
+  m=$(minor "$py")
+  venv_py=$PWD/.venv-$m/bin/python
+  echo "== Python $("$venv_py" -c 'import sys; print(sys.version.split()[0])') ($py)"
+  # nlohmann/json from PyPI here, as in the wheels; the C++ tests above use the system's copy.
+  cmake -S . -B "build-py$m" -G Ninja -DCMAKE_MAKE_PROGRAM="$TOOLS/ninja" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
+    -DVORN_BUILD_TESTS=OFF -DCMAKE_DISABLE_FIND_PACKAGE_nlohmann_json=ON -DPython_EXECUTABLE="$venv_py" >/dev/null
+  cmake --build "build-py$m" -j "$JOBS"
+  PYTHONPATH="$PWD" VORN_WHEELHOUSE="$PWD/dist" "$venv_py" -m pytest -q -p no:cacheprovider tests/python tests/package
+  ran+=("$("$venv_py" -c 'import sys; print(sys.version.split()[0])')")
+done
+# Python-level fuzz smoke run, on the newest Python ($PY_NEWEST, module built in build-py<newest>):
+
+echo "Python tests ran under CPython ${ran[*]}"
+
 CLANGXX="clang++-$(scripts/setup.sh --fuzz-clang-version)"
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_MAKE_PROGRAM="$PWD/.venv/bin/ninja" -DCMAKE_BUILD_TYPE=Release \
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_MAKE_PROGRAM="$TOOLS/ninja" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
   -DCMAKE_CXX_COMPILER="$CLANGXX" -DVORN_BUILD_EXTENSION=OFF -DVORN_BUILD_FUZZERS=ON -DVORN_BUILD_TESTS=OFF >/dev/null
 cmake --build build-fuzz -j "$JOBS"
 (cd build-fuzz && ctest -L fuzz --output-on-failure -j "$JOBS")

@@ -1,16 +1,16 @@
 """Type stubs for the extension module ``vorn_keychain._native``.
 
 Parameter names, kinds and defaults follow the module's own text signatures
-(tests/python/test_stubs.py compares them with ``inspect.signature``). The
-TypedDicts and Literal aliases below exist only for type checkers: import
-them under ``typing.TYPE_CHECKING``. Arguments that are dicts also accept a
-plain ``dict[str, Any]``, because the module reads any dict and checks the
-keys itself at run time.
+(mypy's stubtest compares them with the module). The TypedDicts and Literal
+aliases re-exported from ``_types.pyi`` exist only for type checkers: use them
+in annotations or under ``typing.TYPE_CHECKING``. Arguments that are dicts
+also accept a plain ``dict[str, Any]``, because the module reads any dict and
+checks the keys itself at run time.
 """
 
 import builtins
 from collections.abc import Sequence
-from typing import Any, Literal, NotRequired, TypeAlias, TypedDict, final
+from typing import final
 
 __all__ = [
     "prepare_wallet_message",
@@ -43,248 +43,52 @@ __all__ = [
     "py_finalize_transaction",
 ]
 
-# ---- enumerations passed as text (matched exactly, lower case) ----
-
-SignatureDomain: TypeAlias = Literal["mainnet", "testnet", "devnet"]
-NonceStrategy: TypeAlias = Literal["timestamp", "counter", "high_frequency"]
-SignatureMode: TypeAlias = Literal["raw", "base58", "offchain"]
-TransferKind: TypeAlias = Literal["internal", "external"]
-# The module upper-cases "tif" before matching, so "ioc" works too at run time.
-TimeInForce: TypeAlias = Literal["GTC", "IOC", "ALO"]
-
-# ---- results ----
-
-class SignedTransaction(TypedDict):
-    """A signed transaction, ready to post to the exchange."""
-
-    actions: list[Any]
-    nonce: int
-    account: str
-    signer: str
-    signature: str
-    order_id: NotRequired[str]
-    order_ids: NotRequired[list[str]]
-
-class PreparedMessage(TypedDict):
-    """A signing message prepared for an external wallet."""
-
-    message_bytes: bytes
-    message_base58: str
-    message_base64: str
-    message_hex: str
-    order_id: NotRequired[str]
-    order_ids: NotRequired[list[str]]
-    actions: list[Any]
-    account: str
-    signer: str
-    nonce: int
-
-class WalletMessage(TypedDict):
-    """A prepared message wrapped for one wallet signing mode."""
-
-    prepared: PreparedMessage
-    signature_mode: SignatureMode
-    message_bytes: bytes
-    clear_sign_message: str | None
-
-class AccountMeta(TypedDict):
-    pubkey: str
-    is_signer: bool
-    is_writable: bool
-
-class SolanaInstruction(TypedDict):
-    program_id: str
-    accounts: list[AccountMeta]
-    data: bytes
-
-# ---- order dicts (the simplified shape, keyed by "type") ----
-
-class BuilderCode(TypedDict):
-    to: str
-    fee: int
-
-class LimitOrderType(TypedDict):
-    type: Literal["limit"]
-    tif: NotRequired[TimeInForce]
-
-class TriggerOrderType(TypedDict):
-    type: Literal["trigger", "market"]
-    is_market: NotRequired[bool]
-    trigger_px: NotRequired[float]
-
-class OnFillAttachment(TypedDict):
-    """Orders placed when the order fills; read by ``py_prepare_order`` only."""
-
-    actions: list[OrderItem]
-
-class OrderDict(TypedDict):
-    type: Literal["order"]
-    symbol: str
-    is_buy: bool
-    price: float
-    size: float
-    reduce_only: NotRequired[bool]
-    iso: NotRequired[bool]
-    order_type: NotRequired[LimitOrderType | TriggerOrderType]
-    client_id: NotRequired[str]
-    builder_code: NotRequired[BuilderCode | None]
-    slippage: NotRequired[float]
-    on_fill: NotRequired[OnFillAttachment]
-
-class CancelDict(TypedDict):
-    type: Literal["cancel"]
-    symbol: str
-    order_id: str
-
-class ModifyDict(TypedDict):
-    type: Literal["modify"]
-    symbol: str
-    order_id: str
-    amount: float
-
-class CancelAllDict(TypedDict):
-    type: Literal["cancel_all"]
-    symbols: NotRequired[list[str]]
-
-# The fields every conditional order (stop, take profit, range, trailing
-# stop) carries; each shape below adds its own type tag and price fields.
-class _ConditionalOrderFields(TypedDict):
-    symbol: str
-    is_buy: bool
-    size: float
-    iso: NotRequired[bool]
-    builder_code: NotRequired[BuilderCode | None]
-
-class _TriggerLevelFields(_ConditionalOrderFields):
-    trigger_price: float
-    limit_price: NotRequired[float]
-
-class StopDict(_TriggerLevelFields):
-    type: Literal["stop", "st"]
-
-class TakeProfitDict(_TriggerLevelFields):
-    type: Literal["take_profit", "tp"]
-
-class RangeDict(_ConditionalOrderFields):
-    type: Literal["range", "rng"]
-    pmin: float
-    pmax: float
-    lmin: NotRequired[float]
-    lmax: NotRequired[float]
-
-class TrailingStopDict(_ConditionalOrderFields):
-    type: Literal["trailing_stop", "trl"]
-    trail_bps: int
-    step_bps: int
-    limit_price: NotRequired[float]
-
-class TriggerBasketDict(TypedDict):
-    type: Literal["trig"]
-    symbol: str
-    is_buy: bool
-    trigger_price: float
-    actions: list[OrderItem]
-
-class OnFillDict(TypedDict):
-    type: Literal["on_fill", "of"]
-    trigger: OrderItem
-    actions: list[OrderItem]
-
-OrderItem: TypeAlias = (
-    OrderDict
-    | CancelDict
-    | ModifyDict
-    | CancelAllDict
-    | StopDict
-    | TakeProfitDict
-    | RangeDict
-    | TrailingStopDict
-    | TriggerBasketDict
-    | OnFillDict
+from vorn_keychain._types import (
+    AccountMeta as AccountMeta,
+    BuilderCode as BuilderCode,
+    CancelAllDict as CancelAllDict,
+    CancelDict as CancelDict,
+    CompactCancel as CompactCancel,
+    CompactCancelAll as CompactCancelAll,
+    CompactCancelAllFields as CompactCancelAllFields,
+    CompactCancelFields as CompactCancelFields,
+    CompactLimit as CompactLimit,
+    CompactLimitFields as CompactLimitFields,
+    CompactMarket as CompactMarket,
+    CompactMarketFields as CompactMarketFields,
+    CompactModify as CompactModify,
+    CompactModifyFields as CompactModifyFields,
+    CompactOrder as CompactOrder,
+    LimitOrderType as LimitOrderType,
+    LiquidatorConfig as LiquidatorConfig,
+    LiquidatorConfigInput as LiquidatorConfigInput,
+    LiquidatorInstrument as LiquidatorInstrument,
+    ModifyDict as ModifyDict,
+    NonceStrategy as NonceStrategy,
+    OnFillAttachment as OnFillAttachment,
+    OnFillDict as OnFillDict,
+    OrderBatches as OrderBatches,
+    OrderDict as OrderDict,
+    OrderInput as OrderInput,
+    OrderItem as OrderItem,
+    OrderList as OrderList,
+    PreparedInput as PreparedInput,
+    PreparedMessage as PreparedMessage,
+    RangeDict as RangeDict,
+    SignatureDomain as SignatureDomain,
+    SignatureMode as SignatureMode,
+    SignedTransaction as SignedTransaction,
+    SolanaInstruction as SolanaInstruction,
+    StopDict as StopDict,
+    TakeProfitDict as TakeProfitDict,
+    TimeInForce as TimeInForce,
+    TrailingStopDict as TrailingStopDict,
+    TransferKind as TransferKind,
+    TriggerBasketDict as TriggerBasketDict,
+    TriggerOrderType as TriggerOrderType,
+    WalletInput as WalletInput,
+    WalletMessage as WalletMessage,
 )
-OrderInput: TypeAlias = OrderItem | dict[str, Any]
-# The module takes these as lists (a tuple raises TypeError at run time). They
-# are typed as Sequence because list is invariant: a list of one TypedDict, a
-# list of plain dicts and a mixed list literal must all be accepted.
-OrderList: TypeAlias = Sequence[OrderInput]
-OrderBatches: TypeAlias = Sequence[Sequence[OrderInput]]
-
-# ---- order dicts in the compact API shape (compute_order_id_from_order) ----
-
-class CompactLimitFields(TypedDict):
-    c: str
-    b: bool
-    px: float
-    sz: float
-    r: NotRequired[bool]
-    i: NotRequired[bool]
-    tif: NotRequired[TimeInForce]
-    cloid: NotRequired[str]
-    builder_code: NotRequired[BuilderCode | None]
-
-class CompactMarketFields(TypedDict):
-    c: str
-    b: bool
-    sz: float
-    r: NotRequired[bool]
-    i: NotRequired[bool]
-    builder_code: NotRequired[BuilderCode | None]
-    slippage: NotRequired[float]
-
-class CompactCancelFields(TypedDict):
-    c: str
-    oid: str
-
-class CompactModifyFields(TypedDict):
-    c: str
-    oid: str
-    sz: float
-
-class CompactCancelAllFields(TypedDict):
-    c: NotRequired[list[str]]
-
-class CompactLimit(TypedDict):
-    l: CompactLimitFields
-
-class CompactMarket(TypedDict):
-    m: CompactMarketFields
-
-class CompactCancel(TypedDict):
-    cx: CompactCancelFields
-
-class CompactModify(TypedDict):
-    mod: CompactModifyFields
-
-class CompactCancelAll(TypedDict):
-    cxa: CompactCancelAllFields
-
-CompactOrder: TypeAlias = CompactLimit | CompactMarket | CompactCancel | CompactModify | CompactCancelAll
-
-# ---- other inputs ----
-
-class LiquidatorInstrument(TypedDict):
-    symbol: str
-    max_exposure: NotRequired[float]
-    reserve: NotRequired[float]
-    rfactor: NotRequired[float]
-    volume_percent: NotRequired[float]
-    volume_min: NotRequired[float]
-    volume_rampup: NotRequired[float]
-    max_sweep_bps: NotRequired[float]
-    max_adl_notional: NotRequired[float]
-    max_adl_percent: NotRequired[float]
-
-class LiquidatorConfig(TypedDict, total=False):
-    instruments: list[LiquidatorInstrument]
-    cross_exposure: float
-    scoring_skew: float
-    toxicity: float
-    urgency_size_fraction: float
-    sweep_sds: float
-
-PreparedInput: TypeAlias = PreparedMessage | dict[str, Any]
-WalletInput: TypeAlias = WalletMessage | dict[str, Any]
-LiquidatorConfigInput: TypeAlias = LiquidatorConfig | dict[str, Any]
 
 # ---- wallet messages and Solana transactions ----
 
@@ -301,7 +105,7 @@ def build_withdraw_intent_instruction(owner: str, amount: int) -> SolanaInstruct
 class Keypair:
     """Ed25519 keypair for signing transactions"""
 
-    def __init__(self, /, *args: str | builtins.bytes) -> None: ...
+    def __new__(cls, /, *args: str | builtins.bytes) -> Keypair: ...
     @staticmethod
     def from_base58(s: str) -> Keypair: ...
     @staticmethod
@@ -318,7 +122,7 @@ class Keypair:
 class Signer:
     """High-performance transaction signer"""
 
-    def __init__(self, /, keypair: Keypair, signature_domain: SignatureDomain) -> None: ...
+    def __new__(cls, /, keypair: Keypair, signature_domain: SignatureDomain) -> Signer: ...
     @staticmethod
     def from_base58(s: str, signature_domain: SignatureDomain) -> Signer: ...
     @staticmethod

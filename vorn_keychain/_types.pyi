@@ -1,0 +1,287 @@
+"""Types that exist only for type checkers: the dict shapes the module takes
+and returns, and the Literal aliases of its text arguments.
+
+``_native.pyi`` re-exports them, so they are spelled ``vorn_keychain.OrderDict``
+and so on; at run time none of them exists, so use them in annotations or
+under ``typing.TYPE_CHECKING``. The TypedDicts are marked ``@type_check_only``
+for the same reason.
+"""
+
+from collections.abc import Sequence
+from typing import Any, Literal, NotRequired, TypeAlias, TypedDict, type_check_only
+
+# ---- enumerations passed as text (matched exactly, lower case) ----
+
+SignatureDomain: TypeAlias = Literal["mainnet", "testnet", "devnet"]
+NonceStrategy: TypeAlias = Literal["timestamp", "counter", "high_frequency"]
+SignatureMode: TypeAlias = Literal["raw", "base58", "offchain"]
+TransferKind: TypeAlias = Literal["internal", "external"]
+# The module upper-cases "tif" before matching, so "ioc" works too at run time.
+TimeInForce: TypeAlias = Literal["GTC", "IOC", "ALO"]
+
+# ---- results ----
+
+@type_check_only
+class SignedTransaction(TypedDict):
+    """A signed transaction, ready to post to the exchange."""
+
+    actions: list[Any]
+    nonce: int
+    account: str
+    signer: str
+    signature: str
+    order_id: NotRequired[str]
+    order_ids: NotRequired[list[str]]
+
+@type_check_only
+class PreparedMessage(TypedDict):
+    """A signing message prepared for an external wallet."""
+
+    message_bytes: bytes
+    message_base58: str
+    message_base64: str
+    message_hex: str
+    order_id: NotRequired[str]
+    order_ids: NotRequired[list[str]]
+    actions: list[Any]
+    account: str
+    signer: str
+    nonce: int
+
+@type_check_only
+class WalletMessage(TypedDict):
+    """A prepared message wrapped for one wallet signing mode."""
+
+    prepared: PreparedMessage
+    signature_mode: SignatureMode
+    message_bytes: bytes
+    clear_sign_message: str | None
+
+@type_check_only
+class AccountMeta(TypedDict):
+    pubkey: str
+    is_signer: bool
+    is_writable: bool
+
+@type_check_only
+class SolanaInstruction(TypedDict):
+    program_id: str
+    accounts: list[AccountMeta]
+    data: bytes
+
+# ---- order dicts (the simplified shape, keyed by "type") ----
+
+@type_check_only
+class BuilderCode(TypedDict):
+    to: str
+    fee: int
+
+@type_check_only
+class LimitOrderType(TypedDict):
+    type: Literal["limit"]
+    tif: NotRequired[TimeInForce]
+
+@type_check_only
+class TriggerOrderType(TypedDict):
+    type: Literal["trigger", "market"]
+    is_market: NotRequired[bool]
+    trigger_px: NotRequired[float]
+
+@type_check_only
+class OnFillAttachment(TypedDict):
+    """Orders placed when the order fills; read by ``py_prepare_order`` only."""
+
+    actions: list[OrderItem]
+
+@type_check_only
+class OrderDict(TypedDict):
+    type: Literal["order"]
+    symbol: str
+    is_buy: bool
+    price: float
+    size: float
+    reduce_only: NotRequired[bool]
+    iso: NotRequired[bool]
+    order_type: NotRequired[LimitOrderType | TriggerOrderType]
+    client_id: NotRequired[str]
+    builder_code: NotRequired[BuilderCode | None]
+    slippage: NotRequired[float]
+    on_fill: NotRequired[OnFillAttachment]
+
+@type_check_only
+class CancelDict(TypedDict):
+    type: Literal["cancel"]
+    symbol: str
+    order_id: str
+
+@type_check_only
+class ModifyDict(TypedDict):
+    type: Literal["modify"]
+    symbol: str
+    order_id: str
+    amount: float
+
+@type_check_only
+class CancelAllDict(TypedDict):
+    type: Literal["cancel_all"]
+    symbols: NotRequired[list[str]]
+
+# The fields every conditional order (stop, take profit, range, trailing
+# stop) carries; each shape below adds its own type tag and price fields.
+@type_check_only
+class _ConditionalOrderFields(TypedDict):
+    symbol: str
+    is_buy: bool
+    size: float
+    iso: NotRequired[bool]
+    builder_code: NotRequired[BuilderCode | None]
+
+@type_check_only
+class _TriggerLevelFields(_ConditionalOrderFields):
+    trigger_price: float
+    limit_price: NotRequired[float]
+
+@type_check_only
+class StopDict(_TriggerLevelFields):
+    type: Literal["stop", "st"]
+
+@type_check_only
+class TakeProfitDict(_TriggerLevelFields):
+    type: Literal["take_profit", "tp"]
+
+@type_check_only
+class RangeDict(_ConditionalOrderFields):
+    type: Literal["range", "rng"]
+    pmin: float
+    pmax: float
+    lmin: NotRequired[float]
+    lmax: NotRequired[float]
+
+@type_check_only
+class TrailingStopDict(_ConditionalOrderFields):
+    type: Literal["trailing_stop", "trl"]
+    trail_bps: int
+    step_bps: int
+    limit_price: NotRequired[float]
+
+@type_check_only
+class TriggerBasketDict(TypedDict):
+    type: Literal["trig"]
+    symbol: str
+    is_buy: bool
+    trigger_price: float
+    actions: list[OrderItem]
+
+@type_check_only
+class OnFillDict(TypedDict):
+    type: Literal["on_fill", "of"]
+    trigger: OrderItem
+    actions: list[OrderItem]
+
+OrderItem: TypeAlias = (
+    OrderDict
+    | CancelDict
+    | ModifyDict
+    | CancelAllDict
+    | StopDict
+    | TakeProfitDict
+    | RangeDict
+    | TrailingStopDict
+    | TriggerBasketDict
+    | OnFillDict
+)
+OrderInput: TypeAlias = OrderItem | dict[str, Any]
+# The module takes these as lists (a tuple raises TypeError at run time). They
+# are typed as Sequence because list is invariant: a list of one TypedDict, a
+# list of plain dicts and a mixed list literal must all be accepted.
+OrderList: TypeAlias = Sequence[OrderInput]
+OrderBatches: TypeAlias = Sequence[Sequence[OrderInput]]
+
+# ---- order dicts in the compact API shape (compute_order_id_from_order) ----
+
+@type_check_only
+class CompactLimitFields(TypedDict):
+    c: str
+    b: bool
+    px: float
+    sz: float
+    r: NotRequired[bool]
+    i: NotRequired[bool]
+    tif: NotRequired[TimeInForce]
+    cloid: NotRequired[str]
+    builder_code: NotRequired[BuilderCode | None]
+
+@type_check_only
+class CompactMarketFields(TypedDict):
+    c: str
+    b: bool
+    sz: float
+    r: NotRequired[bool]
+    i: NotRequired[bool]
+    builder_code: NotRequired[BuilderCode | None]
+    slippage: NotRequired[float]
+
+@type_check_only
+class CompactCancelFields(TypedDict):
+    c: str
+    oid: str
+
+@type_check_only
+class CompactModifyFields(TypedDict):
+    c: str
+    oid: str
+    sz: float
+
+@type_check_only
+class CompactCancelAllFields(TypedDict):
+    c: NotRequired[list[str]]
+
+@type_check_only
+class CompactLimit(TypedDict):
+    l: CompactLimitFields
+
+@type_check_only
+class CompactMarket(TypedDict):
+    m: CompactMarketFields
+
+@type_check_only
+class CompactCancel(TypedDict):
+    cx: CompactCancelFields
+
+@type_check_only
+class CompactModify(TypedDict):
+    mod: CompactModifyFields
+
+@type_check_only
+class CompactCancelAll(TypedDict):
+    cxa: CompactCancelAllFields
+
+CompactOrder: TypeAlias = CompactLimit | CompactMarket | CompactCancel | CompactModify | CompactCancelAll
+
+# ---- other inputs ----
+
+@type_check_only
+class LiquidatorInstrument(TypedDict):
+    symbol: str
+    max_exposure: NotRequired[float]
+    reserve: NotRequired[float]
+    rfactor: NotRequired[float]
+    volume_percent: NotRequired[float]
+    volume_min: NotRequired[float]
+    volume_rampup: NotRequired[float]
+    max_sweep_bps: NotRequired[float]
+    max_adl_notional: NotRequired[float]
+    max_adl_percent: NotRequired[float]
+
+@type_check_only
+class LiquidatorConfig(TypedDict, total=False):
+    instruments: list[LiquidatorInstrument]
+    cross_exposure: float
+    scoring_skew: float
+    toxicity: float
+    urgency_size_fraction: float
+    sweep_sds: float
+
+PreparedInput: TypeAlias = PreparedMessage | dict[str, Any]
+WalletInput: TypeAlias = WalletMessage | dict[str, Any]
+LiquidatorConfigInput: TypeAlias = LiquidatorConfig | dict[str, Any]
