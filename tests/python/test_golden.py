@@ -98,15 +98,19 @@ def test_case(name):
 def first_cases(readers=()):
     """For each callable its first successful and first refused case, as
     {(call, kind): {"result"|"error": case}}; the calls in `readers` get one
-    entry per item kind of their first argument. Used by the sweeps."""
+    entry per item kind of their first argument, the one with the most
+    fields. Used by the sweeps."""
     out = {}
     for name, case in CASES.items():
         if case.get("property") or name.startswith(("surface/", "sign/bytes")):
             continue
         first = (dec(case["args"]) or [None])[0]
         kind = first.get("type", next(iter(first), None)) if isinstance(first, dict) else None
-        key = (case["call"], kind if case["call"] in readers else None)
-        out.setdefault(key, {}).setdefault("result" if "result" in case else "error", case)
+        slot = out.setdefault((case["call"], kind if case["call"] in readers else None), {})
+        outcome = "result" if "result" in case else "error"
+        if outcome not in slot or (case["call"] in readers
+                                   and len(json.dumps(case["args"])) > len(json.dumps(slot[outcome]["args"]))):
+            slot[outcome] = case
     return out
 
 

@@ -78,7 +78,7 @@ def _child_main():
 
     loops = {(name, "good"): (good, None) for name, (good, _) in UNFIXED.items()}
     loops.update({(name, "bad"): (bad, "TypeError") for name, (_, bad) in UNFIXED.items()})
-    for (call, kind), cases in first_cases(("Signer.sign", "Signer.sign_all", "py_prepare_order")).items():
+    for (call, kind), cases in first_cases(("Signer.sign", "py_prepare_order")).items():
         for outcome, case in cases.items():
             func, args, kwargs = call_of(case, drop_nonce=outcome == "result")
             expected = case["error"][0] if outcome == "error" else None
