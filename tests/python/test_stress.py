@@ -1,18 +1,12 @@
 """Every public callable, fed malformed values one argument or one dict field
-at a time, returns or raises an ordinary exception (TypeError, ValueError,
-OverflowError, RecursionError, MemoryError, or what a hook of the value
-raised): never a crash, a SystemError or the internal-fault exception.
-
-The baselines are the successful golden cases (one per callable, one per item
-kind for the order readers) with their explicit nonces removed, so the sweep
-also draws default nonces, which must all differ. Each argument, and each
-field of a dict, list or tuple argument at any depth (index 0 of lists), is
-replaced by every value of a fixed set, by subclass copies of the baseline
-value and by a value that empties its container while it converts, or
-removed. It runs in a child interpreter, so a crash is a failed test with the
-child's output; the child also checks that reference counts do not drift and
-that the interpreter is healthy afterwards.
-"""
+at a time, returns or raises an ordinary exception: never a crash, a
+SystemError or the internal-fault exception. The baselines are golden cases
+(the richest per item kind for the order readers) without their nonces, so
+default nonces are drawn too and must all differ. Every argument and every
+field at any depth (index 0 of lists) is replaced by each value of a fixed
+set, by subclass copies and by a value that empties its container while it
+converts, or removed; in a child interpreter, which also checks reference
+counts and its health afterwards."""
 
 import array
 import gc
