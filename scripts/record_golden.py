@@ -172,6 +172,10 @@ ORDERS = {
     "limit_negative": dict(LIMIT, price=-5.5, size=-0.0),
     "limit_rounding": dict(LIMIT, price=0.123456785, size=123456789.123456789),
     "limit_unicode": dict(LIMIT, symbol="BTC-\u20ac"),
+    "limit_all_fields": dict(LIMIT, reduce_only=False, iso=True, order_type={"type": "limit", "tif": "GTC"},
+                             client_id=HASH, builder_code={"to": CODE, "fee": 3}, on_fill={"actions": [STOP]}),
+    "market_all_fields": dict(MARKET, reduce_only=True, iso=False, slippage=0.5, builder_code=BUILDER,
+                              order_type={"type": "trigger", "is_market": True, "trigger_px": 1.5}),
     "market": MARKET,
     "market_slippage": dict(MARKET, slippage=0.01),
     "market_builder_code": dict(MARKET, builder_code={"to": CODE, "fee": 15}),
@@ -186,10 +190,13 @@ ORDERS = {
     "stop_builder_code": dict(STOP, type="st", iso=True, builder_code={"to": CODE, "fee": 15}),
     "take_profit": dict(STOP, type="take_profit", is_buy=True, trigger_price=110000, limit_price=110500),
     "take_profit_short": dict(STOP, type="tp"),
+    "stop_all_fields": dict(STOP, limit_price=89000, iso=False, builder_code=BUILDER),
+    "take_profit_all_fields": dict(STOP, type="tp", limit_price=96000, iso=True, builder_code=BUILDER),
     "range": dict(RANGE, lmax=3510.25),
     "range_short": dict(RANGE, type="rng", lmin=2990, lmax=3510, iso=True, builder_code=BUILDER),
     "trailing_stop": TRAIL,
     "trailing_short": dict(TRAIL, type="trl", is_buy=True, limit_price=7.0, builder_code=BUILDER),
+    "trailing_all_fields": dict(TRAIL, limit_price=7.5, iso=True, builder_code=BUILDER),
     "trigger_basket": BASKET,
     "trigger_basket_nested": dict(BASKET, actions=[dict(BASKET, actions=[MARKET, STOP])]),
     "on_fill": {"type": "on_fill", "trigger": LIMIT, "actions": [STOP]},
@@ -363,6 +370,8 @@ COMPACT = {
     "cancel": {"cx": {"c": "BTC-USD", "oid": OID}},
     "modify": {"mod": {"c": "BTC-USD", "oid": OID, "sz": 3}},
     "cancel_all": {"cxa": {"c": ["BTC-USD"]}},
+    "market_full": {"m": {"c": "ETH-USD", "b": True, "sz": 1.5, "r": True, "i": True, "slippage": 0.02,
+                          "builder_code": BUILDER}},
 }
 for k, o in COMPACT.items():
     case(f"order_id/compact/{k}", "compute_order_id_from_order", o, 42, ACCT)
@@ -599,6 +608,10 @@ BAD_ORDERS = {
     "on_fill_list_trigger": {"type": "of", "trigger": [BASE], "actions": []},
     "on_fill_cancel_trigger": {"type": "of", "trigger": CANCEL, "actions": []},
     "on_fill_attachment_empty": dict(BASE, on_fill={}),
+    "on_fill_attachment_list": dict(BASE, on_fill=[STP]),
+    "on_fill_attachment_bad_child": dict(BASE, on_fill={"actions": [{"type": "x"}]}),
+    "on_fill_attachment_tuple": dict(BASE, on_fill={"actions": (STP,)}),
+    "on_fill_attachment_bad_order": {"type": "order", "symbol": "X", "on_fill": {"actions": []}},
     "not_a_dict": [BASE], "text": "order", "none": None,
 }
 for k, o in BAD_ORDERS.items():
@@ -613,6 +626,22 @@ for k in ("no_type", "no_size", "trigger_resting", "builder_code_fee_0", "tif_fo
          base_nonce=1)
     case(f"error/prepare_group/{k}", "py_prepare_order_group", [BAD_ORDERS[k], LIMIT], "mainnet", ACCT, nonce=1)
 
+COMPACT_ERRORS = {
+    "l_empty": {"l": {}}, "l_no_b": {"l": {"c": "X"}}, "l_no_px": {"l": {"c": "X", "b": True}},
+    "l_no_sz": {"l": {"c": "X", "b": True, "px": 1}}, "l_commission": {"l": {"c": "X", "b": True, "px": 1, "sz": 1,
+                                                                            "commission": 1}},
+    "l_bad_cloid": {"l": {"c": "X", "b": True, "px": 1, "sz": 1, "cloid": "0"}},
+    "l_bad_builder": {"l": {"c": "X", "b": True, "px": 1, "sz": 1, "builder_code": {"to": "0", "fee": 1}}},
+    "l_list": {"l": [1]}, "l_symbol_int": {"l": {"c": 5, "b": True, "px": 1, "sz": 1}},
+    "m_empty": {"m": {}}, "m_no_b": {"m": {"c": "X"}}, "m_no_sz": {"m": {"c": "X", "b": True}},
+    "m_commission": {"m": {"c": "X", "b": True, "sz": 1, "commission": 1}},
+    "m_slippage_text": {"m": {"c": "X", "b": True, "sz": 1, "slippage": "x"}},
+    "cx_empty": {"cx": {}}, "cx_no_oid": {"cx": {"c": "X"}}, "mod_empty": {"mod": {}}, "mod_no_oid": {"mod": {"c": "X"}},
+    "mod_no_sz": {"mod": {"c": "X", "oid": "bad0"}}, "mod_bad_oid": {"mod": {"c": "X", "oid": "bad0", "sz": 1}},
+    "both_l_and_m": {"l": {"c": "X", "b": True, "px": 1, "sz": 1}, "m": {"c": "X", "b": True, "sz": 1}},
+}
+for k, o in COMPACT_ERRORS.items():
+    case(f"error/order_id_compact/{k}", "compute_order_id_from_order", o, 1, ACCT)
 BAD_COMPACT = {"empty": {}, "two_keys": {"l": {}, "m": {}}, "unknown": {"x": {}}, "limit_no_px": {"l": {"c": "X", "b": True, "sz": 1}},
                "limit_bad_tif": {"l": {"c": "X", "b": True, "px": 1, "sz": 1, "tif": "FOK"}},
                "cancel_bad_oid": {"cx": {"c": "X", "oid": "0"}}, "cxa_text": {"cxa": {"c": "X"}},
@@ -778,6 +807,10 @@ for k, args in {"nonce_changed": (dict(P, nonce=NONCE + 1), PSIG), "signer_chang
                 "actions_empty": (dict(P, actions=[]), "0" * 10), "sig_long": (dict(P, account="broken"), "2" * 89),
                 "sig_letter_o": (P, "O" * 87)}.items():
     case(f"error/finalize_transaction/{k}", "py_finalize_transaction", *args)
+for k, ids in {"int": 5, "ints": [1], "text": "abc", "tuple_ints": (1, 2)}.items():
+    case(f"error/finalize_transaction/order_ids_{k}", "py_finalize_transaction", dict(P, order_ids=ids), PSIG)
+    w = dict(RAW, prepared=dict(RAW["prepared"], order_ids=ids))
+    case(f"error/finalize_wallet/order_ids_{k}", "finalize_wallet_message", w, SIG)
 for k, args in {"not_dict": ([P], SIG), "empty": ({}, SIG), "sig_bad": (P, "0OIl"), "sig_short": (P, "2"),
                 "sig_wrong": (P, wsig(b"x")), "sig_none": (P, None), "other_account": (dict(P, account=A), SIG),
                 "bad_domain": (dict(P, message_bytes=P["message_bytes"][:-1] + b"\x09"), SIG),

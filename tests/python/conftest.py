@@ -1,7 +1,5 @@
-"""Shared helpers for the binding tests: fixed keys, base58, signature checks.
-
-The test modules import the helpers with ``from conftest import ...``.
-"""
+"""Shared helpers for the binding tests (``from conftest import ...``): fixed
+keys, base58, signature checks, child interpreters."""
 
 import json
 import os
@@ -22,7 +20,6 @@ UNDER_ASAN = "libasan" in os.environ.get("LD_PRELOAD", "")
 skip_under_asan = pytest.mark.skipif(UNDER_ASAN, reason="memory is not measurable under AddressSanitizer")
 
 SEED = bytes(range(1, 33))
-NONCE = 1700000000000000000
 LIMIT = {"type": "order", "symbol": "BTC-USD", "is_buy": True, "price": 100000, "size": 0.25}
 B58_ALPHABET = "123456789ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz"
 

@@ -1,14 +1,9 @@
-"""Memory and reference counts stay flat over long loops of every public
-call, once with input that succeeds and once with input that is refused (the
-first golden case of each kind for each callable, default nonces drawn).
-
-The loops run in a child with one malloc arena (so the worker threads
-allocate where glibc's count sees them). Each loop runs 2000 times after a
-warm-up and is measured with sys.getallocatedblocks() (a leaked object per
-call adds 2000 blocks, ten times the tolerance) and glibc's in-use bytes (64
-bytes leaked per call add 128 KiB, four times the tolerance); resident memory
-over the whole run is the backstop for anything else.
-"""
+"""Memory and reference counts stay flat over long loops of every public call
+with a golden case that succeeds and one that is refused. The loops run in a
+child with one malloc arena (so the worker threads allocate where glibc's
+count sees them), 2000 times each after a warm-up: a leaked object per call
+adds 2000 blocks (ten times the tolerance), 64 bytes per call add 128 KiB to
+the heap (four times the tolerance); resident memory is the backstop."""
 
 import ctypes
 import gc
@@ -78,7 +73,7 @@ def _child_main():
 
     loops = {(name, "good"): (good, None) for name, (good, _) in UNFIXED.items()}
     loops.update({(name, "bad"): (bad, "TypeError") for name, (_, bad) in UNFIXED.items()})
-    for (call, kind), cases in first_cases(("Signer.sign", "Signer.sign_all", "py_prepare_order")).items():
+    for (call, kind), cases in first_cases(("Signer.sign", "py_prepare_order")).items():
         for outcome, case in cases.items():
             func, args, kwargs = call_of(case, drop_nonce=outcome == "result")
             expected = case["error"][0] if outcome == "error" else None

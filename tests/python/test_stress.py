@@ -1,21 +1,16 @@
 """Every public callable, fed malformed values one argument or one dict field
-at a time, returns or raises an ordinary exception (TypeError, ValueError,
-OverflowError, RecursionError, MemoryError, or what a hook of the value
-raised): never a crash, a SystemError or the internal-fault exception.
-
-The baselines are the successful golden cases (one per callable, one per item
-kind for the order readers) with their explicit nonces removed, so the sweep
-also draws default nonces, which must all differ. Each argument, and each
-field of a dict, list or tuple argument at any depth (index 0 of lists), is
-replaced by every value of a fixed set, by subclass copies of the baseline
-value and by a value that empties its container while it converts, or
-removed. It runs in a child interpreter, so a crash is a failed test with the
-child's output; the child also checks that reference counts do not drift and
-that the interpreter is healthy afterwards.
-"""
+at a time, returns or raises an ordinary exception: never a crash, a
+SystemError or the internal-fault exception. The baselines are golden cases
+(the richest per item kind for the order readers) without their nonces, so
+default nonces are drawn too and must all differ. Every argument and every
+field at any depth (index 0 of lists) is replaced by each value of a fixed
+set, by subclass copies and by a value that empties its container while it
+converts, or removed; in a child interpreter, which also checks reference
+counts and its health afterwards."""
 
 import array
 import gc
+import inspect
 import json
 import math
 import os
@@ -154,9 +149,18 @@ def _child_main():
             return report["baseline_failures"].append(label)
         call(label + " extra", func, [*args, *kwargs.values(), *[0] * 9], {}, must_refuse=True)
         call(label + " keyword", func, args, dict(kwargs, no_such_parameter=1), must_refuse=True)
-        slots = [("arg", i) for i in range(len(args))] + [("kw", k) for k in kwargs]
+        try:
+            names = [p.name for p in inspect.signature(func).parameters.values() if p.kind is p.POSITIONAL_OR_KEYWORD]
+        except ValueError:
+            names = []
+        if args and names:
+            call(label + " duplicate", func, args, {names[0]: args[0]}, must_refuse=True)
+        # Every argument: those of the case, and the optional ones it leaves out.
+        absent = [n for n in names[len(args):] if n not in kwargs]
+        slots = [("arg", i) for i in range(len(args))] + [("kw", k) for k in [*kwargs, *absent]]
         for where, key in slots:
-            base = args[key] if where == "arg" else kwargs[key]
+            base = args[key] if where == "arg" else kwargs.get(key, DELETE)
+            explicit = draws and key not in ("nonce", "base_nonce")  # an explicit nonce may repeat
 
             def with_value(v, where=where, key=key):
                 a, kw = list(args), dict(kwargs)
@@ -166,7 +170,7 @@ def _child_main():
                 return a, kw
 
             for v in values + [DELETE, [0] * 10**6, "z" * 5000] + derived(base):
-                call(f"{label}({key}={type(v).__name__})", func, *with_value(v), draws)
+                call(f"{label}({key}={type(v).__name__})", func, *with_value(v), explicit)
             if not isinstance(base, (dict, list, tuple)):
                 continue
             for path in paths(base):
