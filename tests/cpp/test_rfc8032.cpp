@@ -1,21 +1,13 @@
-// RFC 8032 section 7.1 test vectors 1-3 through Keypair.
+// Ed25519 through Keypair: the RFC 8032 section 7.1 vectors, both key forms,
+// and strict verification (canonical S, no small-order key).
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
+#include "test_util.hpp"
 #include "types/hex.hpp"
-#include "types/keypair.hpp"
 
-using namespace vorn;
+using namespace vorn_test;
 
 namespace {
-
-std::vector<uint8_t> unhex(const std::string& s) {
-    std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < s.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoi(s.substr(i, 2), nullptr, 16)));
-    return out;
-}
 
 struct Vector {
     const char* seed;
@@ -39,45 +31,50 @@ const Vector kVectors[] = {
      "27beceea1ec40a"},
 };
 
+// S + L: the same scalar, not canonical.
+Signature add_group_order(Signature sig) {
+    static const uint8_t L[32] = {0xed, 0xd3, 0xf5, 0x5c, 0x1a, 0x63, 0x12, 0x58, 0xd6, 0x9c, 0xf7,
+                                  0xa2, 0xde, 0xf9, 0xde, 0x14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10};
+    unsigned carry = 0;
+    for (int i = 0; i < 32; ++i) {
+        unsigned s = sig[32 + i] + L[i] + carry;
+        sig[32 + i] = static_cast<uint8_t>(s);
+        carry = s >> 8;
+    }
+    return sig;
+}
+
 }  // namespace
 
 TEST(Rfc8032, SeedPublicKeySignature) {
     for (const auto& v : kVectors) {
-        auto seed = unhex(v.seed);
-        auto msg = unhex(v.msg);
+        auto seed = unhex(v.seed), msg = unhex(v.msg);
         auto kp = Keypair::from_bytes(seed.data(), seed.size());
         ASSERT_TRUE(kp);
         EXPECT_EQ(hex_encode(kp->pubkey().bytes.data(), 32), v.pub);
         auto sig = kp->sign(msg.data(), msg.size());
         EXPECT_EQ(hex_encode(sig.data(), sig.size()), v.sig);
         EXPECT_TRUE(verify_signature(kp->pubkey(), msg.data(), msg.size(), sig));
-        // The 64-byte form (seed then public key) is accepted too.
+        msg.push_back(0);
+        EXPECT_FALSE(verify_signature(kp->pubkey(), msg.data(), msg.size(), sig));
+        // The 64-byte form, the base58 text of both forms and to_bytes agree.
         auto full = unhex(std::string(v.seed) + v.pub);
-        auto kp64 = Keypair::from_bytes(full.data(), full.size());
-        ASSERT_TRUE(kp64);
-        EXPECT_EQ(kp64->sign(msg.data(), msg.size()), sig);
+        for (auto other : {Keypair::from_bytes(full.data(), full.size()), Keypair::from_base58(b58(seed)),
+                           Keypair::from_base58(kp->to_base58())}) {
+            ASSERT_TRUE(other);
+            EXPECT_EQ(other->to_bytes(), kp->to_bytes());
+        }
     }
 }
 
-TEST(Rfc8032, StrictVerificationRefusesNonCanonicalS) {
-    auto seed = unhex(kVectors[0].seed);
-    auto kp = Keypair::from_bytes(seed.data(), seed.size());
-    ASSERT_TRUE(kp);
-    auto sig = kp->sign(nullptr, 0);
-    // S + L (group order) is the same scalar but not canonical.
-    static const uint8_t L[32] = {0xed, 0xd3, 0xf5, 0x5c, 0x1a, 0x63, 0x12, 0x58, 0xd6, 0x9c, 0xf7,
-                                  0xa2, 0xde, 0xf9, 0xde, 0x14, 0, 0, 0, 0, 0, 0,
-                                  0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10};
-    Signature bad = sig;
-    unsigned carry = 0;
-    for (int i = 0; i < 32; ++i) {
-        unsigned s = bad[32 + i] + L[i] + carry;
-        bad[32 + i] = static_cast<uint8_t>(s);
-        carry = s >> 8;
-    }
-    EXPECT_FALSE(verify_signature(kp->pubkey(), nullptr, 0, bad));
-    // A small-order public key (the identity) is refused whatever the signature.
+TEST(Rfc8032, StrictVerificationRefusesNonCanonicalSAndSmallOrderKeys) {
+    auto kp = seed_keypair(1);
+    auto sig = kp.sign(nullptr, 0);
+    ASSERT_TRUE(verify_signature(kp.pubkey(), nullptr, 0, sig));
+    EXPECT_FALSE(verify_signature(kp.pubkey(), nullptr, 0, add_group_order(sig)));
     Pubkey identity;
     identity.bytes[0] = 1;
-    EXPECT_FALSE(verify_signature(identity, nullptr, 0, sig));
+    Signature trivial{};
+    trivial[0] = 1;  // R = identity, S = 0 verifies for the identity key under lax rules
+    EXPECT_FALSE(verify_signature(identity, nullptr, 0, trivial));
 }

@@ -1,21 +1,16 @@
-// Batches below the parallel threshold, base nonce selection and the
-// sequential runner (parallel batches: test_concurrency_sign).
+// Batches below the pool threshold (signed and prepared share one driver):
+// order, nonce ranges, the first error in input order, empty batches.
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <thread>
 
-#include "sign/pool.hpp"
-#include "test_sign_fixtures.hpp"
+#include "test_util.hpp"
 
-using namespace vorn;
 using namespace vorn_test;
 
 namespace {
 
-constexpr uint64_t kMax = std::numeric_limits<uint64_t>::max();
-
-std::vector<OrderItem> distinct_orders(size_t n) {
+std::vector<OrderItem> limits(size_t n) {
     std::vector<OrderItem> out;
     for (size_t i = 0; i < n; ++i) out.push_back(limit_order("BTC-USD", i % 2 == 0, 100.0 + i, 1.0 + i));
     return out;
@@ -23,133 +18,77 @@ std::vector<OrderItem> distinct_orders(size_t n) {
 
 }  // namespace
 
-TEST(SequentialRunner, RunsInOrderOnTheCallingThread) {
-    std::vector<size_t> calls;
-    auto caller = std::this_thread::get_id();
-    bool same_thread = true;
-    auto r = run_indexed<int>(kParallelThreshold - 1, [&](size_t i) -> Result<int> {
-        calls.push_back(i);
-        same_thread = same_thread && std::this_thread::get_id() == caller;
-        return static_cast<int>(i * 10);
-    });
-    ASSERT_TRUE(r);
-    EXPECT_EQ(*r, (std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80}));
-    EXPECT_EQ(calls, (std::vector<size_t>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_TRUE(same_thread);
-}
-
-TEST(SequentialRunner, FirstFailureStopsTheBatch) {
-    std::vector<size_t> calls;
-    auto r = run_indexed<int>(8, [&](size_t i) -> Result<int> {
-        calls.push_back(i);
-        if (i == 3) return fail(Error::invalid_order("third"));
-        if (i == 5) return fail(Error::invalid_order("fifth"));
-        return 1;
-    });
-    ASSERT_FALSE(r);
-    EXPECT_EQ(r.error().display(), "invalid order: third");
-    EXPECT_EQ(calls, (std::vector<size_t>{0, 1, 2, 3}));
-    auto empty = run_indexed<int>(0, [](size_t) -> Result<int> { return fail(Error::empty_orders()); });
-    ASSERT_TRUE(empty);
-    EXPECT_TRUE(empty->empty());
-}
-
-TEST(SignAllSequential, NineOrdersGetBasePlusIndexInOrder) {
-    Signer s = make_signer();
-    auto orders = distinct_orders(9);
-    auto txs = s.sign_all(orders, uint64_t{1000});
-    ASSERT_TRUE(txs) << error_text(txs.error());
-    ASSERT_EQ(txs->size(), 9u);
-    std::vector<uint8_t> scratch;
-    for (size_t i = 0; i < 9; ++i) {
-        const auto& tx = (*txs)[i];
-        EXPECT_EQ(tx.nonce, 1000 + i);
-        EXPECT_EQ(tx.actions, action_to_json(Action{Orders{{orders[i]}}}).value());
-        auto id = compute_order_item_id_with_seqno(orders[i], 0, 1000 + i, s.pubkey(), scratch);
-        ASSERT_TRUE(id && tx.order_id);
-        EXPECT_EQ(*tx.order_id, id->to_base58());
-        EXPECT_FALSE(tx.order_ids);
-        EXPECT_TRUE(signature_verifies(s.pubkey(), single_item_message(orders[i], SignatureDomain::Mainnet, 1000 + i, s.pubkey()),
-                                       tx.signature));
+TEST(SequentialBatch, BasePlusIndexInOrderForSignedAndPrepared) {
+    const Signer s = *Signer::create(seed_keypair(7), "mainnet");
+    const Pubkey agent = seed_keypair(8).pubkey();
+    constexpr uint64_t kMax = std::numeric_limits<uint64_t>::max();
+    for (auto [n, base] : {std::pair<size_t, uint64_t>{9, 1000}, {2, kMax}}) {
+        const auto orders = limits(n);
+        auto txs = s.sign_all(orders, base);
+        ASSERT_TRUE(txs) << outcome(txs);
+        auto prepared = prepare_all_orders(orders, SignatureDomain::Mainnet, s.pubkey(), agent, base);
+        ASSERT_TRUE(prepared) << outcome(prepared);
+        ASSERT_EQ(txs->size(), n);
+        ASSERT_EQ(prepared->size(), n);
+        for (size_t i = 0; i < n; ++i) {
+            expect_signed_as_prepared((*txs)[i], Action{Orders{{orders[i]}}}, s, base + i);
+            EXPECT_FALSE((*txs)[i].order_ids);
+            const PreparedMessage& p = (*prepared)[i];
+            EXPECT_EQ(p.nonce, base + i);
+            EXPECT_EQ(p.signer, agent.to_base58());
+            EXPECT_TRUE(verifies(s.pubkey(), p.message_bytes, (*txs)[i].signature));
+            EXPECT_EQ(p.order_id, (*txs)[i].order_id);
+        }
     }
 }
 
-TEST(SignAllSequential, NoncesWrapAtU64Max) {
-    Signer s = make_signer();
-    auto txs = s.sign_all(distinct_orders(2), kMax);
+TEST(SequentialBatch, DrawnBaseIsOneReservedTimestampRangeEvenForCounterSigners) {
+    const Signer s = *Signer::with_nonce_manager(seed_keypair(7), NonceStrategy::Counter, "mainnet");
+    const uint64_t before = *unique_timestamp();
+    auto txs = s.sign_all(limits(4), std::nullopt);
     ASSERT_TRUE(txs);
-    ASSERT_EQ(txs->size(), 2u);
-    EXPECT_EQ((*txs)[0].nonce, kMax);
-    EXPECT_EQ((*txs)[1].nonce, 0u);
-}
-
-TEST(SignAllSequential, EmptyBatchDrawsNoNonce) {
-    Signer s = make_signer();
-    unique_timestamp();
-    uint64_t before = LAST_TIMESTAMP_NANOS.load();
-    auto txs = s.sign_all({}, std::nullopt);
-    ASSERT_TRUE(txs);
-    EXPECT_TRUE(txs->empty());
-    auto batches = s.sign_orders_batch({}, std::nullopt);
-    ASSERT_TRUE(batches);
-    EXPECT_TRUE(batches->empty());
-    EXPECT_EQ(LAST_TIMESTAMP_NANOS.load(), before);
-}
-
-TEST(SignAllSequential, CounterSignerGetsATimestampBase) {
-    Signer s = make_counter_signer();
-    unique_timestamp();
-    uint64_t before = LAST_TIMESTAMP_NANOS.load();
-    auto txs = s.sign_all(distinct_orders(4), std::nullopt);
-    ASSERT_TRUE(txs);
-    uint64_t base = (*txs)[0].nonce;
+    const uint64_t base = (*txs)[0].nonce;
     EXPECT_GT(base, before);
     for (size_t i = 0; i < 4; ++i) EXPECT_EQ((*txs)[i].nonce, base + i);
     EXPECT_EQ(s.nonce_counter(), 0u);
-    // The whole range is reserved: the next timestamp lies past the batch.
-    EXPECT_GE(LAST_TIMESTAMP_NANOS.load(), base + 3);
     EXPECT_GT(*unique_timestamp(), base + 3);
+    auto prepared = prepare_all_orders(limits(3), SignatureDomain::Testnet, s.pubkey(), std::nullopt, std::nullopt);
+    ASSERT_TRUE(prepared);
+    EXPECT_GT((*prepared)[0].nonce, base + 3);
+    EXPECT_EQ((*prepared)[2].nonce, (*prepared)[0].nonce + 2);
+    EXPECT_EQ((*prepared)[0].signer, (*prepared)[0].account);
 }
 
-TEST(SignAllSequential, FirstFailingElementFailsTheCall) {
-    Signer s = make_signer();
-    auto orders = distinct_orders(5);
-    orders[2] = resting_trigger_order();
-    orders[4] = limit_order("BTC-USD", true, 1, 1);
-    std::get<Order>(orders[4].v).slippage = 0.1;
-    auto txs = s.sign_all(orders, uint64_t{1});
-    ASSERT_FALSE(txs);
-    EXPECT_EQ(error_text(txs.error()), "invalid order: trigger orders are not supported by VORN API; use market");
+TEST(SequentialBatch, EmptyBatchesDrawNoNonce) {
+    const Signer s = *Signer::create(seed_keypair(7), "mainnet");
+    const uint64_t before = *unique_timestamp();
+    EXPECT_TRUE(s.sign_all({}, std::nullopt)->empty());
+    EXPECT_TRUE(s.sign_orders_batch({}, std::nullopt)->empty());
+    EXPECT_TRUE(prepare_all_orders({}, SignatureDomain::Mainnet, s.pubkey(), std::nullopt, std::nullopt)->empty());
+    EXPECT_EQ(LAST_TIMESTAMP_NANOS.load(), before);
 }
 
-TEST(SignOrdersBatchSequential, OneTransactionPerInnerList) {
-    Signer s = make_signer();
+TEST(SequentialBatch, FirstFailingElementInInputOrderFailsTheCall) {
+    Signer s = *Signer::create(seed_keypair(7), "mainnet");
+    auto orders = limits(5);
+    Order resting = limit_order("BTC-USD", true, 1, 1);
+    resting.order_type = TriggerType{false, 99.0};
+    Order slipping = limit_order("BTC-USD", true, 1, 1);
+    slipping.slippage = 0.1;
+    orders[2] = resting;
+    orders[4] = slipping;
+    const std::string first = "invalid order: trigger orders are not supported by VORN API; use market";
+    EXPECT_EQ(outcome(s.sign_all(orders, uint64_t{1})), first);
+    EXPECT_EQ(outcome(prepare_all_orders(orders, SignatureDomain::Mainnet, s.pubkey(), std::nullopt, uint64_t{1})),
+              first);
+
     s.set_compute_batch_order_ids(true);
-    std::vector<std::vector<OrderItem>> batches = {
-        {limit_order("A", true, 1, 1), limit_order("B", false, 2, 2)},
-        {cancel("A", 1)},
-        {limit_order("C", true, 3, 3)},
-    };
-    auto txs = s.sign_orders_batch(batches, uint64_t{50});
-    ASSERT_TRUE(txs) << error_text(txs.error());
-    ASSERT_EQ(txs->size(), 3u);
-    EXPECT_EQ((*txs)[0].nonce, 50u);
-    EXPECT_EQ((*txs)[0].actions.size(), 2u);
-    ASSERT_TRUE((*txs)[0].order_ids);
-    EXPECT_EQ((*txs)[0].order_ids->size(), 2u);
-    EXPECT_FALSE((*txs)[0].order_id);
-    EXPECT_EQ((*txs)[1].nonce, 51u);
-    EXPECT_FALSE((*txs)[1].order_id);
-    EXPECT_EQ((*txs)[2].nonce, 52u);
-    EXPECT_TRUE((*txs)[2].order_id);
-    std::vector<uint8_t> msg;
-    ASSERT_TRUE(serialize_for_sdk_signing(Action{Orders{batches[0]}}, 1, 50, s.pubkey(), msg));
-    EXPECT_TRUE(signature_verifies(s.pubkey(), msg, (*txs)[0].signature));
-}
-
-TEST(SignOrdersBatchSequential, EmptyInnerListIsRefused) {
-    Signer s = make_signer();
-    auto txs = s.sign_orders_batch({{limit_order("A", true, 1, 1)}, {}}, uint64_t{1});
-    ASSERT_FALSE(txs);
-    EXPECT_EQ(error_text(txs.error()), "orders array cannot be empty");
+    auto ok = s.sign_orders_batch({limits(2), {Cancel{Hash{}, "A"}}, limits(1)}, uint64_t{50});
+    ASSERT_TRUE(ok) << outcome(ok);
+    const size_t ids[] = {2, 0, 1};  // order_ids for two items, order_id for one, none for a cancel
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ((*ok)[i].nonce, 50 + i);
+        EXPECT_EQ((*ok)[i].order_ids ? (*ok)[i].order_ids->size() : (*ok)[i].order_id ? 1 : 0, ids[i]) << i;
+    }
+    EXPECT_EQ(outcome(s.sign_orders_batch({limits(1), {}}, uint64_t{1})), "orders array cannot be empty");
 }

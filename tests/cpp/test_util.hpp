@@ -1,0 +1,89 @@
+// Small helpers shared by the core tests: keys from a fill byte, hex, and
+// signature checks over exact bytes.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "prepare/prepare.hpp"
+#include "sign/sign.hpp"
+#include "types/base58.hpp"
+#include "types/keypair.hpp"
+#include "types/types.hpp"
+
+namespace vorn_test {
+
+using namespace vorn;
+
+inline Keypair seed_keypair(uint8_t fill) {
+    std::array<uint8_t, 32> seed;
+    seed.fill(fill);
+    return *Keypair::from_bytes(seed.data(), seed.size());
+}
+
+inline Pubkey filled_key(uint8_t fill) {
+    Pubkey k;
+    k.bytes.fill(fill);
+    return k;
+}
+
+inline Order limit_order(std::string symbol, bool is_buy, double price, double size) {
+    Order o;
+    o.symbol = std::move(symbol);
+    o.is_buy = is_buy;
+    o.price = price;
+    o.size = size;
+    o.order_type = LimitType{TimeInForce::GTC};
+    return o;
+}
+
+inline std::vector<uint8_t> unhex(const std::string& hex) {
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+inline std::string b58(const std::vector<uint8_t>& v) { return base58_encode(v.data(), v.size()); }
+
+inline bool verifies(const Pubkey& key, const std::vector<uint8_t>& message, const std::string& sig58) {
+    auto raw = base58_decode(sig58);
+    if (!raw || raw->size() != 64) return false;
+    Signature sig;
+    std::copy(raw->begin(), raw->end(), sig.begin());
+    return verify_signature(key, message.data(), message.size(), sig);
+}
+
+// A signed transaction is its preparation plus a signature over exactly the
+// prepared bytes.
+inline void expect_signed_as_prepared(const SignedTransaction& tx, const Action& action, const Signer& s,
+                                      uint64_t nonce) {
+    auto p = prepare_action(action, s.signature_domain(), s.pubkey(), std::nullopt, nonce);
+    ASSERT_TRUE(p) << p.error().display();
+    EXPECT_EQ(tx.nonce, nonce);
+    EXPECT_EQ(tx.actions, p->actions);
+    EXPECT_EQ(tx.order_id, p->order_id);
+    EXPECT_EQ(tx.account, p->account);
+    EXPECT_EQ(tx.signer, s.pubkey_base58());
+    EXPECT_TRUE(verifies(s.pubkey(), p->message_bytes, tx.signature)) << nonce;
+}
+
+// "OK" or the display text of the error: one column in a table of outcomes.
+template <class R>
+std::string outcome(const R& r) {
+    if (r) return "OK";
+    const auto& e = r.error();
+    if constexpr (requires { e.display(); }) {
+        return e.display();
+    } else if constexpr (requires { e.text; }) {
+        return std::string("fault: ") + e.text;
+    } else {
+        if (const auto* err = std::get_if<Error>(&e)) return err->display();
+        return std::string("fault: ") + std::get<Fault>(e).text;
+    }
+}
+
+}  // namespace vorn_test
