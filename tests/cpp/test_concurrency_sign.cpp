@@ -1,6 +1,7 @@
-// Batches from 10 elements on run on the worker pool (also run under
-// ThreadSanitizer): results in input order, base + i nonces, one error and no
-// list when any element fails, and several callers sharing one signer.
+// Batches, signed and prepared (one driver): element i is its own message
+// with nonce base + i, results in input order, below 10 elements on the
+// calling thread and from 10 on the worker pool (this file also runs under
+// ThreadSanitizer); one error and no list when an element fails.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -13,7 +14,11 @@ using namespace vorn_test;
 
 namespace {
 
-std::vector<OrderItem> distinct_orders(size_t n) {
+constexpr uint64_t kMax = std::numeric_limits<uint64_t>::max();
+const std::string kTrigger = "invalid order: trigger orders are not supported by VORN API; use market";
+const std::string kSlippage = "invalid order: slippage is only supported on market orders";
+
+std::vector<OrderItem> orders(size_t n) {
     std::vector<OrderItem> out;
     for (size_t i = 0; i < n; ++i) {
         Order o = limit_order(i % 3 ? "BTC-USD" : "ETH-USD", i % 2 == 0, 100.0 + i, 1.0 + i);
@@ -23,88 +28,122 @@ std::vector<OrderItem> distinct_orders(size_t n) {
     return out;
 }
 
-void expect_batch(const Signer& s, const std::vector<OrderItem>& orders, const std::vector<SignedTransaction>& txs,
+Order refused(bool resting) {
+    Order o = limit_order("BTC-USD", true, 1, 1);
+    if (resting) o.order_type = TriggerType{false, 99.0};
+    else o.slippage = 0.5;
+    return o;
+}
+
+void expect_batch(const Signer& s, const std::vector<OrderItem>& items, const std::vector<SignedTransaction>& txs,
                   uint64_t base) {
-    ASSERT_EQ(txs.size(), orders.size());
-    for (size_t i = 0; i < orders.size(); ++i) expect_signed_as_prepared(txs[i], Action{Orders{{orders[i]}}}, s, base + i);
+    ASSERT_EQ(txs.size(), items.size());
+    for (size_t i = 0; i < items.size(); ++i) expect_signed_as_prepared(txs[i], Action{Orders{{items[i]}}}, s, base + i);
 }
 
 }  // namespace
 
-TEST(ParallelBatch, InputOrderAndBasePlusIndexWrapping) {
+TEST(Batch, BasePlusIndexInInputOrderOnBothSidesOfThePool) {
     const Signer s = *Signer::create(seed_keypair(9), "devnet");
-    constexpr uint64_t kMax = std::numeric_limits<uint64_t>::max();
-    for (auto [n, base] : {std::pair<size_t, uint64_t>{10, 500}, {300, 1}, {12, kMax - 4}}) {
-        auto orders = distinct_orders(n);
-        auto txs = s.sign_all(orders, base);
+    const Pubkey agent = seed_keypair(8).pubkey();
+    for (auto [n, base] : {std::pair<size_t, uint64_t>{2, kMax}, {9, 1000}, {10, 500}, {12, kMax - 4}, {300, 1}}) {
+        const auto items = orders(n);
+        auto txs = s.sign_all(items, base);
         ASSERT_TRUE(txs) << outcome(txs);
-        expect_batch(s, orders, *txs, base);  // base + i wraps past u64 max
+        expect_batch(s, items, *txs, base);  // base + i wraps past u64 max
+        auto prepared = prepare_all_orders(items, SignatureDomain::Devnet, s.pubkey(), agent, base);
+        ASSERT_TRUE(prepared && prepared->size() == n) << outcome(prepared);
+        for (size_t i = 0; i < n; ++i) {
+            EXPECT_EQ((*prepared)[i].nonce, base + i);
+            EXPECT_EQ((*prepared)[i].signer, agent.to_base58());
+            EXPECT_EQ((*prepared)[i].order_id, (*txs)[i].order_id);
+            EXPECT_FALSE((*txs)[i].order_ids || (*prepared)[i].order_ids);
+            EXPECT_TRUE(verifies(s.pubkey(), (*prepared)[i].message_bytes, (*txs)[i].signature));
+        }
     }
 }
 
-TEST(ParallelBatch, AnyFailingElementFailsTheCall) {
-    const Signer s = *Signer::create(seed_keypair(7), "mainnet");
-    auto orders = distinct_orders(64);
-    Order resting = limit_order("BTC-USD", true, 1, 1);
-    resting.order_type = TriggerType{false, 99.0};
-    Order slipping = limit_order("BTC-USD", true, 1, 1);
-    slipping.slippage = 0.5;
-    orders[3] = resting;
-    orders[60] = slipping;
-    auto r = s.sign_all(orders, uint64_t{1});
-    const std::string text = outcome(r);
-    EXPECT_TRUE(text == "invalid order: trigger orders are not supported by VORN API; use market" ||
-                text == "invalid order: slippage is only supported on market orders")
-        << text;
+TEST(Batch, DrawnBaseIsOneReservedTimestampRangeAndEmptyBatchesDrawNothing) {
+    const Signer s = *Signer::with_nonce_manager(seed_keypair(7), NonceStrategy::Counter, "mainnet");
+    const uint64_t before = *unique_timestamp();
+    EXPECT_TRUE(s.sign_all({}, std::nullopt)->empty());
+    EXPECT_TRUE(s.sign_orders_batch({}, std::nullopt)->empty());
+    EXPECT_TRUE(prepare_all_orders({}, SignatureDomain::Mainnet, s.pubkey(), std::nullopt, std::nullopt)->empty());
+    EXPECT_EQ(LAST_TIMESTAMP_NANOS.load(), before);
+    uint64_t last = before;
+    for (size_t n : {4, 40}) {
+        auto txs = s.sign_all(orders(n), std::nullopt);  // a timestamp base even for a counter signer
+        ASSERT_TRUE(txs);
+        EXPECT_GT((*txs)[0].nonce, last);
+        expect_batch(s, orders(n), *txs, (*txs)[0].nonce);
+        last = (*txs)[0].nonce + n - 1;
+        EXPECT_GT(*unique_timestamp(), last);
+    }
+    EXPECT_EQ(s.nonce_counter(), 0u);
+    auto prepared = prepare_all_orders(orders(3), SignatureDomain::Testnet, s.pubkey(), std::nullopt, std::nullopt);
+    ASSERT_TRUE(prepared);
+    EXPECT_GT((*prepared)[0].nonce, last);
+    EXPECT_EQ((*prepared)[2].nonce, (*prepared)[0].nonce + 2);
+    EXPECT_EQ((*prepared)[0].signer, (*prepared)[0].account);
 }
 
-TEST(ParallelBatch, OrdersBatchOnThePool) {
+TEST(Batch, AFailingElementFailsTheCall) {
+    const Signer s = *Signer::create(seed_keypair(7), "mainnet");
+    auto few = orders(5), many = orders(64);
+    few[2] = many[3] = refused(true);
+    few[4] = many[60] = refused(false);
+    // Below the pool the first failure in input order; on the pool either one.
+    EXPECT_EQ(outcome(s.sign_all(few, uint64_t{1})), kTrigger);
+    EXPECT_EQ(outcome(prepare_all_orders(few, SignatureDomain::Mainnet, s.pubkey(), std::nullopt, uint64_t{1})), kTrigger);
+    for (const std::string text : {outcome(s.sign_all(many, uint64_t{1})),
+                                   outcome(prepare_all_orders(many, SignatureDomain::Mainnet, s.pubkey(), std::nullopt, uint64_t{1}))})
+        EXPECT_TRUE(text == kTrigger || text == kSlippage) << text;
+}
+
+TEST(Batch, OrdersBatchesAreOneTransactionPerInnerList) {
     Signer s = *Signer::create(seed_keypair(7), "mainnet");
     s.set_compute_batch_order_ids(true);
-    std::vector<std::vector<OrderItem>> batches;
-    for (uint8_t i = 0; i < 12; ++i) {
-        Cancel c{Hash{}, "BTC-USD"};
-        c.order_id.bytes.fill(i);
-        batches.push_back({c, limit_order("BTC-USD", true, 10.0 + i, 1)});
+    for (size_t n : {3, 12}) {
+        std::vector<std::vector<OrderItem>> batches;
+        for (uint8_t i = 0; i < n; ++i) {
+            Cancel c{Hash{}, "BTC-USD"};
+            c.order_id.bytes.fill(i);
+            batches.push_back(i % 3 == 1 ? std::vector<OrderItem>{c} : orders(1 + i % 3));
+        }
+        auto txs = s.sign_orders_batch(batches, uint64_t{900});
+        ASSERT_TRUE(txs && txs->size() == n) << outcome(txs);
+        for (size_t i = 0; i < n; ++i) {
+            auto p = prepare_action(Action{Orders{batches[i]}}, SignatureDomain::Mainnet, s.pubkey(), std::nullopt, 900 + i);
+            EXPECT_EQ((*txs)[i].nonce, 900 + i);
+            EXPECT_EQ(std::tie((*txs)[i].order_id, (*txs)[i].order_ids), std::tie(p->order_id, p->order_ids)) << i;
+            EXPECT_TRUE(verifies(s.pubkey(), p->message_bytes, (*txs)[i].signature));
+        }
+        batches[n - 1].clear();
+        EXPECT_EQ(outcome(s.sign_orders_batch(batches, uint64_t{900})), "orders array cannot be empty");
     }
-    auto txs = s.sign_orders_batch(batches, uint64_t{900});
-    ASSERT_TRUE(txs) << outcome(txs);
-    ASSERT_EQ(txs->size(), 12u);
-    for (size_t i = 0; i < 12; ++i) {
-        auto p = prepare_action(Action{Orders{batches[i]}}, SignatureDomain::Mainnet, s.pubkey(), std::nullopt, 900 + i);
-        ASSERT_TRUE(p && p->order_ids);
-        EXPECT_EQ((*txs)[i].order_ids, p->order_ids);
-        EXPECT_EQ((*txs)[i].nonce, 900 + i);
-        EXPECT_TRUE(verifies(s.pubkey(), p->message_bytes, (*txs)[i].signature));
-    }
-    batches[7].clear();
-    EXPECT_EQ(outcome(s.sign_orders_batch(batches, uint64_t{900})), "orders array cannot be empty");
 }
 
-TEST(ParallelBatch, SeveralCallersShareOneSignerWithoutSharingNonces) {
+TEST(Batch, SeveralCallersShareOneSignerWithoutSharingNonces) {
     const Signer s = *Signer::create(seed_keypair(7), "mainnet");
-    const auto orders = distinct_orders(30);
+    const auto items = orders(30);
     std::vector<std::vector<SignedTransaction>> results(3);
     std::vector<uint64_t> stamps;
     std::vector<std::thread> threads;
     for (int t = 0; t < 3; ++t)
         threads.emplace_back([&, t] {
-            for (int round = 0; round < 3; ++round) {
-                auto r = s.sign_all(orders, std::nullopt);
-                if (r) results[t].insert(results[t].end(), r->begin(), r->end());
-            }
+            for (int round = 0; round < 3; ++round)
+                if (auto r = s.sign_all(items, std::nullopt)) results[t].insert(results[t].end(), r->begin(), r->end());
         });
     threads.emplace_back([&] {
         for (int i = 0; i < 2000; ++i) stamps.push_back(*unique_timestamp());
     });
     for (auto& th : threads) th.join();
-
     std::set<uint64_t> used(stamps.begin(), stamps.end());
     for (const auto& txs : results) {
         ASSERT_EQ(txs.size(), 90u);
         for (size_t round = 0; round < 3; ++round) {
-            std::vector<SignedTransaction> one(txs.begin() + 30 * round, txs.begin() + 30 * (round + 1));
-            expect_batch(s, orders, one, one[0].nonce);
+            const std::vector<SignedTransaction> one(txs.begin() + 30 * round, txs.begin() + 30 * (round + 1));
+            expect_batch(s, items, one, one[0].nonce);
         }
         for (const auto& tx : txs) EXPECT_TRUE(used.insert(tx.nonce).second) << tx.nonce;
     }

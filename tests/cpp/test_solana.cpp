@@ -41,95 +41,45 @@ TEST(SolanaAddresses, FixedAndDeploymentAddresses) {
 }
 
 TEST(SolanaAddresses, AssociatedTokenAccountsMatchTheChain) {
-    struct Case {
-        std::string owner;
-        const char* ata;
-        uint8_t bump;
-    };
-    const Case cases[] = {
-        {owner_of(0x01), "3wvJdyFnGvaMWpbq93NU91SggiVRveULUXL6iX5VZDGP", 254},
-        {owner_of(0x02), "ASZ2TDDNJG2n42TxAezqNNzwWipykHrENDKMCoLKgzup", 255},
-        {owner_of(0x04), "FHPASu6WrzXmbm5NbAQy9BxwX5naUHKn5z8ycurGoSX", 254},
-        {owner_of(0x42), "BsWX1uUy6JPnN2vtRorMpyMG4QF2ngkLbWU8Mz35wWv", 255},
-        // The candidates for bumps 255 to 251 all lie on the curve here.
-        {"9J6dZ5N8stbVtGKa8TVSLhapBBxTu2jakjyCSQDGvV5y", "VWJuvk8BYp1fcDsjj6e21be2w69Yj9pCXQiKmXnbTkk", 250},
-    };
-    EXPECT_EQ(owner_of(0x01), "AKnL4NNf3DGWZJS6cPknBuEGnVsV4A4m5tgebLHaRSZ9");
-    for (const Case& c : cases) {
-        const Pubkey owner = *Pubkey::from_base58(c.owner);
-        EXPECT_EQ(solana::associated_token_address(owner)->to_base58(), c.ata);
+    // The last owner's candidates for bumps 255 to 251 all lie on the curve.
+    for (const auto& row : vectors("solana.json")["associated_token_accounts"]) {
+        const Pubkey owner = *Pubkey::from_base58(row[0].get<std::string>());
+        EXPECT_EQ(solana::associated_token_address(owner)->to_base58(), row[1]);
         const Pubkey seeds[3] = {owner, solana::token_program_id(), solana::usdc_mint()};
         uint8_t bump = 0;
-        EXPECT_EQ(solana::find_program_address(seeds, solana::associated_token_program_id(), &bump)->to_base58(), c.ata);
-        EXPECT_EQ(bump, c.bump);
+        EXPECT_EQ(solana::find_program_address(seeds, solana::associated_token_program_id(), &bump)->to_base58(), row[1]);
+        EXPECT_EQ(bump, row[2]);
     }
 }
 
-TEST(SolanaInstruction, AccountsAndData) {
+TEST(SolanaInstruction, AccountsDataAndRefusals) {
     const std::string a = solana::exchange_account_a().to_base58(), b = solana::exchange_account_b().to_base58();
     const std::string o1 = owner_of(0x01), o2 = owner_of(0x02);
-    struct Case {
-        std::string owner;
-        uint64_t amount;
-        bool deposit;
-        std::vector<AccountMeta> accounts;
-        const char* data;
-    };
-    const Case cases[] = {
-        {o1, 1, true,
-         {{o1, true, true}, {"3wvJdyFnGvaMWpbq93NU91SggiVRveULUXL6iX5VZDGP", false, true}, {a, false, false},
-          {kUsdc, false, false}, {b, false, true}, {kToken, false, false}},
-         "020100000000000000"},
-        {o2, 1, false,
-         {{o2, true, true}, {"ASZ2TDDNJG2n42TxAezqNNzwWipykHrENDKMCoLKgzup", false, false}, {a, false, false},
-          {kUsdc, false, false}, {b, false, false}},
-         "040100000000000000"},
-        {o1, 0x0102030405060708ULL, true, {}, "020807060504030201"},  // little endian, unscaled
-        {o1, UINT64_MAX, false, {}, "04ffffffffffffffff"},
-        {o1, 1500000, true, {}, "0260e3160000000000"},
-        {std::string(32, '1'), 5, true, {}, "020500000000000000"},  // y = 0 is a curve point
-    };
-    for (const Case& c : cases) {
-        auto ix = solana::instruction(c.owner, c.amount, c.deposit);
+    const std::vector<AccountMeta> deposit = {{o1, true, true}, {"3wvJdyFnGvaMWpbq93NU91SggiVRveULUXL6iX5VZDGP", false, true},
+                                              {a, false, false}, {kUsdc, false, false}, {b, false, true}, {kToken, false, false}};
+    const std::vector<AccountMeta> withdraw = {{o2, true, true}, {"ASZ2TDDNJG2n42TxAezqNNzwWipykHrENDKMCoLKgzup", false, false},
+                                               {a, false, false}, {kUsdc, false, false}, {b, false, false}};
+    EXPECT_EQ(solana::instruction(o1, 1, true)->accounts, deposit);
+    EXPECT_EQ(solana::instruction(o2, 1, false)->accounts, withdraw);
+    for (const auto& row : vectors("solana.json")["instruction_data"]) {
+        auto ix = solana::instruction(row[0].get<std::string>(), row[1], row[2]);
         ASSERT_TRUE(ix) << outcome(ix);
         EXPECT_EQ(ix->program_id, solana::exchange_program_id().to_base58());
-        EXPECT_EQ(ix->accounts[0].pubkey, c.owner);
-        if (!c.accounts.empty()) EXPECT_EQ(ix->accounts, c.accounts);
-        EXPECT_EQ(hex_encode(ix->data.data(), ix->data.size()), c.data);
+        EXPECT_EQ(ix->accounts[0].pubkey, row[0]);  // written back as given
+        EXPECT_EQ(hex_encode(ix->data.data(), ix->data.size()), row[3]);
     }
-}
-
-TEST(SolanaInstruction, Refusals) {
-    const std::string owner = owner_of(0x04);
-    const std::string amount = "invalid Solana instruction: amount must be positive";
-    const std::string bad = "invalid Solana instruction: owner must be a base58 public key";
-    const std::string off = "invalid Solana instruction: owner must be an on-curve wallet";
-    const std::tuple<std::string, uint64_t, std::string> cases[] = {
-        {owner, 0, amount},
-        {"not base58 0OIl", 0, amount},  // the amount comes first
-        {"", 1, bad}, {"0OIl", 1, bad}, {b58(std::vector<uint8_t>(31, 0x77)), 1, bad}, {std::string(33, '1'), 1, bad},
-        {std::string(44, 'z'), 1, bad}, {std::string(45, '1'), 1, bad}, {owner + " ", 1, bad},
-        {"3wvJdyFnGvaMWpbq93NU91SggiVRveULUXL6iX5VZDGP", 1, off},
-        {"VWJuvk8BYp1fcDsjj6e21be2w69Yj9pCXQiKmXnbTkk", 1, off},
-        {b58({2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 1, off},
-    };
-    for (const auto& [text, amt, error] : cases)
-        for (bool deposit : {true, false}) EXPECT_EQ(outcome(solana::instruction(text, amt, deposit)), error) << text;
+    for (const auto& row : vectors("solana.json")["instruction_refusals"])
+        for (bool deposit : {true, false})
+            EXPECT_EQ(outcome(solana::instruction(row[0].get<std::string>(), row[1], deposit)), row[2]) << row[0];
 }
 
 TEST(SolanaTransaction, CompactLength) {
-    const std::pair<size_t, const char*> table[] = {{0, "00"},     {1, "01"},         {0x7f, "7f"},
-                                                    {0x80, "8001"}, {200, "c801"},    {0x3fff, "ff7f"},
-                                                    {0x4000, "808001"}, {65535, "ffff03"}};
-    for (auto [value, hex] : table) {
+    for (const auto& row : vectors("solana.json")["compact_lengths"]) {
         std::vector<uint8_t> out;
-        ASSERT_TRUE(solana::append_compact_length(out, value));
-        EXPECT_EQ(hex_encode(out.data(), out.size()), hex);
+        auto r = solana::append_compact_length(out, row[0]);
+        EXPECT_EQ(r ? hex_encode(out.data(), out.size()) : outcome(r), row[1]);
+        if (!r) EXPECT_TRUE(out.empty());
     }
-    std::vector<uint8_t> out;
-    EXPECT_EQ(outcome(solana::append_compact_length(out, 65536)),
-              "serialization error: length exceeds the short vector limit of 65535");
-    EXPECT_TRUE(out.empty());
 }
 
 // Expected bytes from the reference legacy message compiler: signer flags

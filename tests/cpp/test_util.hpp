@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <variant>
 #include <vector>
@@ -18,6 +19,13 @@
 namespace vorn_test {
 
 using namespace vorn;
+
+// A table of vectors from tests/cpp/vectors/ (or a golden file, "../../golden/...").
+inline nlohmann::json vectors(const std::string& file) {
+    std::ifstream in(std::string(VORN_TESTS_DIR "/cpp/vectors/") + file);
+    EXPECT_TRUE(in) << file;
+    return nlohmann::json::parse(in);
+}
 
 inline Keypair seed_keypair(uint8_t fill) {
     std::array<uint8_t, 32> seed;
@@ -69,6 +77,18 @@ inline void expect_signed_as_prepared(const SignedTransaction& tx, const Action&
     EXPECT_EQ(tx.account, p->account);
     EXPECT_EQ(tx.signer, s.pubkey_base58());
     EXPECT_TRUE(verifies(s.pubkey(), p->message_bytes, tx.signature)) << nonce;
+}
+
+// S + L (the group order): the same scalar, so lax verification accepts it;
+// strict verification must not.
+inline Signature malleated(Signature sig) {
+    const auto L = unhex("edd3f55c1a631258d69cf7a2def9de1400000000000000000000000000000010");
+    for (unsigned i = 0, carry = 0; i < 32; ++i) {
+        const unsigned s = sig[32 + i] + L[i] + carry;
+        sig[32 + i] = static_cast<uint8_t>(s);
+        carry = s >> 8;
+    }
+    return sig;
 }
 
 // "OK" or the display text of the error: one column in a table of outcomes.
