@@ -51,7 +51,7 @@ TEST(Curve25519, PointsOfEveryOrderAreOnCurve) {
 }
 
 TEST(Curve25519, ReferenceVerdicts) {
-    const auto v = vectors("curve25519.json");
+    const auto& v = vectors("curve25519.json");
     for (const auto& row : v["addresses"]) EXPECT_EQ(is_on_curve(Pubkey::from_base58(row[0].get<std::string>())->bytes), row[1]);
     // y = k for k = 0..18; y = p + k reduces to y = k; the sign bit never matters.
     const std::string small = v["small_y_0_to_18"];

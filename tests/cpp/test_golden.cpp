@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
+#include <functional>
 #include <map>
 
 #include "test_util.hpp"
@@ -26,8 +26,7 @@ const double kNaN = std::nan("");
 const json& golden(const std::string& name) {
     static const std::map<std::string, json> cases = [] {
         std::map<std::string, json> out;
-        std::ifstream in(VORN_TESTS_DIR "/golden/actions.json");
-        for (auto& c : json::parse(in)) out[c["name"].get<std::string>()] = c;
+        for (auto& c : vectors("../../golden/actions.json")) out[c["name"].get<std::string>()] = c;
         return out;
     }();
     static const json none;
@@ -153,11 +152,9 @@ std::vector<std::pair<std::string, Action>> account_actions(const Pubkey& me) {
 std::string hex(const std::vector<uint8_t>& v) { return hex_encode(v.data(), v.size()); }
 
 // The recorded id fields of a result next to ours.
-void expect_ids(const json& result, const std::optional<std::string>& id,
-                const std::optional<std::vector<std::string>>& ids, const std::string& name) {
-    EXPECT_EQ(result.contains("order_id") ? std::optional<std::string>(result["order_id"]) : std::nullopt, id) << name;
-    EXPECT_EQ(result.contains("order_ids") ? std::optional<std::vector<std::string>>(result["order_ids"]) : std::nullopt, ids)
-        << name;
+void expect_ids(const json& result, const auto& ours, const std::string& name) {
+    EXPECT_EQ(result.value("order_id", json()), ours.order_id ? json(*ours.order_id) : json()) << name;
+    EXPECT_EQ(result.value("order_ids", json()), ours.order_ids ? json(*ours.order_ids) : json()) << name;
 }
 
 // prepare/...: message, JSON, ids and fields through prepare_action.
@@ -173,11 +170,8 @@ void check_prepared(const std::string& name, const Action& action) {
     ASSERT_TRUE(p) << name << ": " << outcome(p);
     EXPECT_EQ(hex(p->message_bytes), message) << name;
     EXPECT_EQ(json(p->actions), r["actions"]) << name;
-    EXPECT_EQ(std::tie(p->account, p->signer, p->nonce), std::tie(r["account"].get_ref<const std::string&>(),
-                                                                  r["signer"].get_ref<const std::string&>(),
-                                                                  r["nonce"].get_ref<const json::number_unsigned_t&>()))
-        << name;
-    expect_ids(r, p->order_id, p->order_ids, name);
+    EXPECT_EQ(json({p->account, p->signer, p->nonce}), json({r["account"], r["signer"], r["nonce"]})) << name;
+    expect_ids(r, *p, name);
 }
 
 // sign/...: the same through Signer::sign_action; the signature is
@@ -196,26 +190,8 @@ void check_signed(const std::string& name, const Action& action) {
     EXPECT_EQ(tx->signature, r["signature"]) << name;
     EXPECT_TRUE(verifies(s->pubkey(), unhex(c["messages"][0]["$bytes"]), tx->signature)) << name;
     EXPECT_EQ(json(tx->actions), r["actions"]) << name;
-    expect_ids(r, tx->order_id, tx->order_ids, name);
+    expect_ids(r, *tx, name);
 }
-
-// A little-endian byte writer for the kinds without a recorded case.
-struct Wire {
-    std::string hex;
-    Wire& u8(uint8_t v) { return bytes(&v, 1); }
-    Wire& u32(uint32_t v) { return bytes(reinterpret_cast<const uint8_t*>(&v), 4); }
-    Wire& u64(uint64_t v) { return bytes(reinterpret_cast<const uint8_t*>(&v), 8); }
-    Wire& f64(double v) { return bytes(reinterpret_cast<const uint8_t*>(&v), 8); }
-    Wire& key(const Pubkey& k) { return bytes(k.bytes.data(), 32); }
-    Wire& str(const std::string& s) { return u64(s.size()).bytes(reinterpret_cast<const uint8_t*>(s.data()), s.size()); }
-    Wire& bytes(const uint8_t* p, size_t n) {
-        hex += hex_encode(p, n);
-        return *this;
-    }
-    std::string message(uint64_t count) const {  // wire version 0, mainnet, ACCT, kNonce
-        return Wire().u64(count).hex + hex + Wire().u64(kNonce).key(ACCT).u8(1).hex;
-    }
-};
 
 }  // namespace
 
@@ -236,58 +212,74 @@ TEST(Golden, EveryOtherRecordedActionKind) {
     }
 }
 
-// The signing-message layouts worked out by hand for the exchange.
+// The worked layouts and the kinds without a recorded case, written out from
+// the wire layout (mainnet, nonce 1700000000000000000, account 0x11 x 32):
+// tests/cpp/vectors/unrecorded.json.
 TEST(Golden, WorkedLayoutsAndKindsWithoutARecordedCase) {
     const Pubkey S1 = filled_key(0x66), S2 = filled_key(0x77);
-    const Order inner = limit(100, 1);
-    const std::string inner_v1 = Wire().u32(1).str("BTC-USD").u8(1).u64(10000000000).u64(100000000).u32(0).u8(0).u8(0).u8(0).hex;
-    struct Case {
-        Action action;
-        std::string body;  // the wire actions
-        json actions;
-        uint64_t count = 1;
-    };
-    const Case cases[] = {
-        {Orders{{limit()}},
-         Wire().u32(1).str("BTC-USD").u8(1).u64(10000000000000).u64(25000000).u32(0).u8(0).u8(0).hex,
-         json::parse(R"([{"l":{"b":true,"c":"BTC-USD","i":false,"px":100000.0,"r":false,"sz":0.25,"tif":"GTC"}}])")},
-        {Orders{{Cancel{OID, "BTC-USD"}}}, Wire().u32(3).str("BTC-USD").bytes(OID.bytes.data(), 32).hex,
-         json::array({{{"cx", {{"c", "BTC-USD"}, {"oid", OID.to_base58()}}}}})},
-        {AgentWalletCreation{filled_key(0x22), false}, Wire().u32(17).key(filled_key(0x22)).u8(0).hex,
-         json::array({{{"agentWalletCreation", {{"a", filled_key(0x22).to_base58()}, {"d", false}}}}})},
-        {CreateMultisig{{S1, S2}, 2, 60, 3600}, Wire().u32(30).u64(2).key(S1).key(S2).u32(2).u32(60).u32(3600).hex,
-         json::array({{{"createMultisig", {{"proposalLifetimeSecs", 3600}, {"signers", json::array({S1.to_base58(), S2.to_base58()})},
-                                           {"threshold", 2}, {"timeLockSecs", 60}}}}})},
+    const std::pair<const char*, Action> table[] = {
+        {"limit", Orders{{limit()}}},
+        {"cancel", Orders{{CANCEL}}},
+        {"agent_wallet", AgentWalletCreation{filled_key(0x22), false}},
+        {"create_multisig", CreateMultisig{{S1, S2}, 2, 60, 3600}},
         // Nested actions take at least wire version 1: the limit order gains its commission byte.
-        {MultisigPropose{S1, {Action{Orders{{inner, CANCEL}}}, Action{RevokeCommissionFee{B}}}, 9},
-         Wire().u32(31).key(S1).u64(3).hex + inner_v1 + Wire().u32(3).str("BTC-USD").bytes(OID.bytes.data(), 32).u32(41).key(B).u8(1).u32(9).hex,
-         json::array({{{"msp", {{"a", {json::parse(R"({"l":{"b":true,"c":"BTC-USD","i":false,"px":100.0,"r":false,"sz":1.0,"tif":"GTC"}})"),
-                                       {{"cx", {{"c", "BTC-USD"}, {"oid", OID.to_base58()}}}}, {{"rbc", {{"to", B.to_base58()}}}}}},
-                                {"m", S1.to_base58()}}}}})},
-        {MultisigPropose{S1, {}, std::nullopt}, Wire().u32(31).key(S1).u64(0).u8(0).hex,
-         json::array({{{"msp", {{"a", json::array()}, {"m", S1.to_base58()}}}}})},
-        {MultisigApprove{{S1, 5}}, Wire().u32(32).key(S1).u64(5).hex, json::array({{{"msa", {{"m", S1.to_base58()}, {"p", 5}}}}})},
-        {MultisigReject{{S1, 6}}, Wire().u32(33).key(S1).u64(6).hex, json::array({{{"msr", {{"m", S1.to_base58()}, {"p", 6}}}}})},
-        {MultisigCancel{{S1, 7}}, Wire().u32(34).key(S1).u64(7).hex, json::array({{{"msc", {{"m", S1.to_base58()}, {"p", 7}}}}})},
-        {MultisigExecute{{S1, 8}}, Wire().u32(35).key(S1).u64(8).hex, json::array({{{"mse", {{"m", S1.to_base58()}, {"p", 8}}}}})},
-        {UpdateMultisigPolicy{S1, {S2}, 1, 0, 10}, Wire().u32(36).key(S1).u64(1).key(S2).u32(1).u32(0).u32(10).hex,
-         json::array({{{"msu", {{"m", S1.to_base58()}, {"proposalLifetimeSecs", 10}, {"signers", json::array({S2.to_base58()})},
-                                {"threshold", 1}, {"timeLockSecs", 0}}}}})},
-        {OraclePrices{{{"BTC-USD", 1700000000, 100000.5}, {"ETH-USD", 1700000001, 3000}}},
-         Wire().u32(11).u64(1700000000).str("BTC-USD").f64(100000.5).u32(11).u64(1700000001).str("ETH-USD").f64(3000).hex,
-         json::parse(R"([{"px":{"c":"BTC-USD","px":100000.5,"t":1700000000}},{"px":{"c":"ETH-USD","px":3000.0,"t":1700000001}}])"), 2},
-        {RenameSubAccount{S2, "beta"}, Wire().u32(37).key(S2).str("beta").hex,
-         json::array({{{"renameSubAccount", {{"account", S2.to_base58()}, {"name", "beta"}}}}})},
+        {"multisig_propose", MultisigPropose{S1, {Action{Orders{{limit(100, 1), CANCEL}}}, Action{RevokeCommissionFee{B}}}, 9}},
+        {"multisig_propose_empty", MultisigPropose{S1, {}, std::nullopt}},
+        {"multisig_approve", MultisigApprove{{S1, 5}}},
+        {"multisig_reject", MultisigReject{{S1, 6}}},
+        {"multisig_cancel", MultisigCancel{{S1, 7}}},
+        {"multisig_execute", MultisigExecute{{S1, 8}}},
+        {"multisig_policy", UpdateMultisigPolicy{S1, {S2}, 1, 0, 10}},
+        {"oracle_prices", OraclePrices{{{"BTC-USD", 1700000000, 100000.5}, {"ETH-USD", 1700000001, 3000}}}},
+        {"rename_sub_account", RenameSubAccount{S2, "beta"}},
     };
-    for (const Case& c : cases) {
-        auto p = prepare_action(c.action, SignatureDomain::Mainnet, ACCT, std::nullopt, kNonce);
-        ASSERT_TRUE(p) << outcome(p);
-        EXPECT_EQ(hex(p->message_bytes), Wire{c.body}.message(c.count)) << c.actions.dump();
-        EXPECT_EQ(json(p->actions), c.actions);
+    const json& expected = vectors("unrecorded.json");
+    for (const auto& [name, action] : table) {
+        auto p = prepare_action(action, SignatureDomain::Mainnet, ACCT, std::nullopt, kNonce);
+        ASSERT_TRUE(p) << name << ": " << outcome(p);
+        EXPECT_EQ(hex(p->message_bytes), expected[name][0]) << name;
+        EXPECT_EQ(json(p->actions), expected[name][1]) << name;
     }
     // The worked limit order's id (sequence number 0).
-    auto p = prepare_action(Orders{{limit()}}, SignatureDomain::Mainnet, ACCT, std::nullopt, kNonce);
-    EXPECT_EQ(p->order_id, "Fbm6qhWswsSgBru54SFczGfq9U8M5926ZKjQtK6JzEjY");
+    EXPECT_EQ(prepare_action(Orders{{limit()}}, SignatureDomain::Mainnet, ACCT, std::nullopt, kNonce)->order_id,
+              "Fbm6qhWswsSgBru54SFczGfq9U8M5926ZKjQtK6JzEjY");
+}
+
+// The signer's shortcuts sign exactly their action; list and fee refusals
+// come before any nonce is drawn.
+TEST(Golden, SignerShortcutsSignTheirAction) {
+    Signer s = *Signer::with_nonce_manager(seed_keypair(5), NonceStrategy::Counter, "testnet");
+    const Pubkey me = s.pubkey();
+    using Shortcut = std::function<Outcome<SignedTransaction>(Signer&)>;
+    const std::pair<Shortcut, Action> table[] = {
+        {[](Signer& x) { return x.sign(limit(), 1); }, Orders{{limit()}}},
+        {[](Signer& x) { return x.sign_group({limit(), CANCEL}, 1); }, Orders{{limit(), CANCEL}}},
+        {[](Signer& x) { return x.sign_faucet(1); }, Faucet{me, std::nullopt}},
+        {[](Signer& x) { return x.sign_agent_wallet(A, true, 1); }, AgentWalletCreation{A, true}},
+        {[](Signer& x) { return x.sign_user_settings({{"B", 2}, {"A", 3}}, 1); }, UpdateUserSettings{{{"B", 2}, {"A", 3}}}},
+        {[](Signer& x) { return x.sign_oracle_prices({{"A", 7, 1.5}}, 1); }, OraclePrices{{{"A", 7, 1.5}}}},
+        {[](Signer& x) { return x.sign_pyth_oracle({{7, 1, 2, -3}}, 1); }, PythOracle{{{7, 1, 2, -3}}}},
+        {[](Signer& x) { return x.sign_create_sub_account("desk", 2.5, 1); }, CreateSubAccount{"desk", 2.5}},
+        {[](Signer& x) { return x.sign_remove_sub_account(A, 1); }, RemoveSubAccount{A}},
+        {[](Signer& x) { return x.sign_transfer(A, B, 4, TransferKind::External, 1); }, Transfer{TransferKind::External, A, B, 4}},
+        {[](Signer& x) { return x.sign_whitelist_faucet(A, false, 1); }, WhitelistFaucet{A, false}},
+        {[](Signer& x) { return x.sign_approve_builder_code(A, 15, 1); }, ApproveCommissionFee{A, 15}},
+        {[](Signer& x) { return x.sign_revoke_builder_code(B, 1); }, RevokeCommissionFee{B}},
+        {[](Signer& x) { return x.sign_update_liquidator_config(liquidator(), 1); }, UpdateLiquidatorConfig{liquidator()}},
+    };
+    for (const auto& [shortcut, action] : table) {
+        auto tx = shortcut(s);
+        ASSERT_TRUE(tx) << outcome(tx);
+        expect_signed_as_prepared(*tx, action, s, 1);
+    }
+    EXPECT_EQ(outcome(s.sign_group({}, std::nullopt)), "orders array cannot be empty");
+    EXPECT_EQ(outcome(s.sign_oracle_prices({}, std::nullopt)), "invalid order: oracle prices array cannot be empty");
+    EXPECT_EQ(outcome(s.sign_pyth_oracle({}, std::nullopt)), "invalid order: pyth oracle array cannot be empty");
+    EXPECT_EQ(outcome(s.sign_approve_commission_fee(A, 16, std::nullopt)), "invalid order: builder-code fee must be 1..=15 bps");
+    EXPECT_EQ(s.nonce_counter(), 0u);
+    // The raw order id is SHA-256 of the given bytes.
+    const uint8_t abc[3] = {'a', 'b', 'c'};
+    EXPECT_EQ(hex_encode(compute_order_id(abc, 3).bytes.data(), 32), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
 }
 
 // 3 with a builder code anywhere, else 2 with an explicit slippage anywhere,

@@ -7,7 +7,7 @@
 using namespace vorn_test;
 
 TEST(Base58, VectorsRoundTripsAndRefusals) {
-    const auto v = vectors("keys.json");
+    const auto& v = vectors("keys.json");
     for (const auto& row : v["base58"]) {
         EXPECT_EQ(b58(unhex(row[0])), row[1]);
         EXPECT_EQ(*base58_decode(row[1].get<std::string>()), unhex(row[0])) << row[1];

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <fstream>
+#include <map>
 #include <string>
 #include <variant>
 #include <vector>
@@ -20,17 +21,15 @@ namespace vorn_test {
 
 using namespace vorn;
 
-// A table of vectors from tests/cpp/vectors/ (or a golden file, "../../golden/...").
-inline nlohmann::json vectors(const std::string& file) {
+// A table of vectors from tests/cpp/vectors/ (or a golden file, "../../golden/..."),
+// parsed once and kept, so a range-for over one of its members never dangles.
+inline const nlohmann::json& vectors(const std::string& file) {
+    static std::map<std::string, nlohmann::json> cache;
+    auto it = cache.find(file);
+    if (it != cache.end()) return it->second;
     std::ifstream in(std::string(VORN_TESTS_DIR "/cpp/vectors/") + file);
     EXPECT_TRUE(in) << file;
-    return nlohmann::json::parse(in);
-}
-
-inline Keypair seed_keypair(uint8_t fill) {
-    std::array<uint8_t, 32> seed;
-    seed.fill(fill);
-    return *Keypair::from_bytes(seed.data(), seed.size());
+    return cache[file] = nlohmann::json::parse(in);
 }
 
 inline Pubkey filled_key(uint8_t fill) {
@@ -38,15 +37,10 @@ inline Pubkey filled_key(uint8_t fill) {
     k.bytes.fill(fill);
     return k;
 }
+inline Keypair seed_keypair(uint8_t fill) { return *Keypair::from_bytes(filled_key(fill).bytes.data(), 32); }
 
 inline Order limit_order(std::string symbol, bool is_buy, double price, double size) {
-    Order o;
-    o.symbol = std::move(symbol);
-    o.is_buy = is_buy;
-    o.price = price;
-    o.size = size;
-    o.order_type = LimitType{TimeInForce::GTC};
-    return o;
+    return Order{std::move(symbol), is_buy, price, size, LimitType{TimeInForce::GTC}};
 }
 
 inline std::vector<uint8_t> unhex(const std::string& hex) {
@@ -71,11 +65,8 @@ inline void expect_signed_as_prepared(const SignedTransaction& tx, const Action&
                                       uint64_t nonce) {
     auto p = prepare_action(action, s.signature_domain(), s.pubkey(), std::nullopt, nonce);
     ASSERT_TRUE(p) << p.error().display();
-    EXPECT_EQ(tx.nonce, nonce);
-    EXPECT_EQ(tx.actions, p->actions);
-    EXPECT_EQ(tx.order_id, p->order_id);
-    EXPECT_EQ(tx.account, p->account);
-    EXPECT_EQ(tx.signer, s.pubkey_base58());
+    EXPECT_EQ(std::tie(tx.nonce, tx.actions, tx.order_id, tx.account, tx.signer),
+              std::tie(p->nonce, p->actions, p->order_id, p->account, p->signer));
     EXPECT_TRUE(verifies(s.pubkey(), p->message_bytes, tx.signature)) << nonce;
 }
 
@@ -96,14 +87,9 @@ template <class R>
 std::string outcome(const R& r) {
     if (r) return "OK";
     const auto& e = r.error();
-    if constexpr (requires { e.display(); }) {
-        return e.display();
-    } else if constexpr (requires { e.text; }) {
-        return std::string("fault: ") + e.text;
-    } else {
-        if (const auto* err = std::get_if<Error>(&e)) return err->display();
-        return std::string("fault: ") + std::get<Fault>(e).text;
-    }
+    if constexpr (requires { e.display(); }) return e.display();
+    else if constexpr (requires { e.text; }) return std::string("fault: ") + e.text;
+    else return std::visit([](const auto& x) { return outcome(std::expected<void, std::decay_t<decltype(x)>>(std::unexpect, x)); }, e);
 }
 
 }  // namespace vorn_test
