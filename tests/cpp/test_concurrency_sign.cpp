@@ -95,7 +95,7 @@ TEST(Batch, AFailingElementFailsTheCall) {
     // Below the pool the first failure in input order; on the pool either one.
     EXPECT_EQ(outcome(s.sign_all(few, uint64_t{1})), kTrigger);
     EXPECT_EQ(outcome(prepare_all_orders(few, SignatureDomain::Mainnet, s.pubkey(), std::nullopt, uint64_t{1})), kTrigger);
-    for (const std::string text : {outcome(s.sign_all(many, uint64_t{1})),
+    for (const std::string& text : {outcome(s.sign_all(many, uint64_t{1})),
                                    outcome(prepare_all_orders(many, SignatureDomain::Mainnet, s.pubkey(), std::nullopt, uint64_t{1}))})
         EXPECT_TRUE(text == kTrigger || text == kSlippage) << text;
 }

@@ -40,7 +40,7 @@ inline Pubkey filled_key(uint8_t fill) {
 inline Keypair seed_keypair(uint8_t fill) { return *Keypair::from_bytes(filled_key(fill).bytes.data(), 32); }
 
 inline Order limit_order(std::string symbol, bool is_buy, double price, double size) {
-    return Order{std::move(symbol), is_buy, price, size, LimitType{TimeInForce::GTC}};
+    return Order{std::move(symbol), is_buy, price, size, LimitType{TimeInForce::GTC}, false, false, {}, {}, {}};
 }
 
 inline std::vector<uint8_t> unhex(const std::string& hex) {
