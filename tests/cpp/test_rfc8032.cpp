@@ -20,12 +20,13 @@ TEST(Rfc8032, SeedPublicKeySignature) {
         EXPECT_TRUE(verify_signature(kp->pubkey(), msg.data(), msg.size(), sig));
         msg.push_back(0);
         EXPECT_FALSE(verify_signature(kp->pubkey(), msg.data(), msg.size(), sig));
-        // The 64-byte form and the base58 text of both forms give the same key.
+        // The 64-byte form and the base58 text of both forms give the same key (and signer).
         for (auto other : {Keypair::from_bytes(full.data(), full.size()), Keypair::from_base58(b58(seed)),
                            Keypair::from_base58(kp->to_base58())}) {
             ASSERT_TRUE(other);
             EXPECT_EQ(other->to_bytes(), kp->to_bytes());
         }
+        EXPECT_EQ(Signer::from_base58(kp->to_base58(), "devnet")->pubkey(), kp->pubkey());
     }
 }
 

@@ -71,7 +71,7 @@ TEST(WalletDomain, SuffixChecksInOrder) {
 
 TEST(WalletMessage, EveryModeGivesItsExactBytes) {
     const Pubkey signer = seed_keypair(0x77).pubkey();
-    for (auto domain : {SignatureDomain::Mainnet, SignatureDomain::Devnet}) {
+    for (auto domain : {SignatureDomain::Mainnet, SignatureDomain::Testnet, SignatureDomain::Devnet}) {
         const PreparedMessage p = limit_prepared(domain, 0x77);
         const std::string b58_text = b58(p.message_bytes);
         auto text = clear_sign_message(p);
