@@ -1,323 +1,168 @@
-// Wallet signing modes: the suffix check, raw and base58 modes, the off-chain
-// envelope byte by byte, its length limit, and validation of returned messages.
+// Wallet signing modes: the suffix checks, raw and base58 bytes, the
+// off-chain envelope byte by byte with its length limit, and validation of a
+// wallet message handed back.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
-#include <vector>
+#include <functional>
 
-#include "types/base58.hpp"
-#include "types/keypair.hpp"
+#include "test_util.hpp"
 #include "wallet/wallet.hpp"
 
-using namespace vorn;
+using namespace vorn_test;
 
 namespace {
 
 constexpr uint64_t kNonce = 1700000000000000000ull;
+const char* kMissingSuffix = "signing failed: prepared message is missing its signing suffix";
+const char* kBadDomain = "signing failed: prepared message has an invalid network domain";
+const char* kDiffers = "signing failed: prepared account or nonce differs from raw signing bytes";
 
-Keypair key_from_seed(uint8_t fill) {
-    std::vector<uint8_t> seed(32, fill);
-    return *Keypair::from_bytes(seed.data(), seed.size());
+PreparedMessage prepared(Action action, SignatureDomain domain = SignatureDomain::Mainnet, uint8_t signer = 0x42) {
+    auto p = prepare_action(action, domain, seed_keypair(0x42).pubkey(), seed_keypair(signer).pubkey(), kNonce);
+    EXPECT_TRUE(p) << p.error().display();
+    return *p;
 }
 
-Pubkey other_pubkey() { return key_from_seed(0x77).pubkey(); }
-
-nlohmann::json limit_btc_buy() {
-    return nlohmann::json{{"l",
-                           {{"b", true},
-                            {"c", "BTC-USD"},
-                            {"i", false},
-                            {"px", 100.0},
-                            {"r", false},
-                            {"sz", 0.5},
-                            {"tif", "GTC"}}}};
+PreparedMessage limit_prepared(SignatureDomain domain = SignatureDomain::Mainnet, uint8_t signer = 0x42) {
+    return prepared(Action{Orders{{limit_order("BTC-USD", true, 100, 0.5)}}}, domain, signer);
 }
-
-// A preparation laid out by hand: some action bytes, then nonce, account and
-// network byte, as every signing message ends.
-PreparedMessage make_prepared(const Pubkey& account, const Pubkey& signer, uint8_t domain,
-                              std::vector<nlohmann::json> actions) {
-    PreparedMessage p;
-    p.message_bytes = {0x01, 0, 0, 0, 0, 0, 0, 0, 0x11, 0, 0, 0, 0xAA, 0xBB};
-    for (int i = 0; i < 8; ++i) p.message_bytes.push_back(static_cast<uint8_t>(kNonce >> (8 * i)));
-    p.message_bytes.insert(p.message_bytes.end(), account.bytes.begin(), account.bytes.end());
-    p.message_bytes.push_back(domain);
-    p.actions = std::move(actions);
-    p.account = account.to_base58();
-    p.signer = signer.to_base58();
-    p.nonce = kNonce;
-    return p;
-}
-
-struct Fixture {
-    Keypair key = key_from_seed(0x42);
-    PreparedMessage prepared(uint8_t domain = 1) const {
-        return make_prepared(key.pubkey(), key.pubkey(), domain, {limit_btc_buy()});
-    }
-};
-
-std::string err(const Result<WalletMessage>& r) { return r ? "OK" : r.error().display(); }
-std::string err_domain(const Result<uint8_t>& r) { return r ? "OK" : r.error().display(); }
 
 }  // namespace
 
-TEST(WalletMode, Names) {
-    EXPECT_STREQ(signature_mode_name(SignatureMode::Raw), "raw");
-    EXPECT_STREQ(signature_mode_name(SignatureMode::Base58), "base58");
+TEST(WalletMode, ExactNamesOnly) {
+    for (auto mode : {SignatureMode::Raw, SignatureMode::Base58, SignatureMode::Offchain})
+        EXPECT_EQ(*signature_mode_from_str(signature_mode_name(mode)), mode);
     EXPECT_STREQ(signature_mode_name(SignatureMode::Offchain), "offchain");
-    EXPECT_EQ(static_cast<int>(SignatureMode::Raw), 0);
-    EXPECT_EQ(static_cast<int>(SignatureMode::Base58), 1);
-    EXPECT_EQ(static_cast<int>(SignatureMode::Offchain), 2);
-    EXPECT_EQ(*signature_mode_from_str("raw"), SignatureMode::Raw);
-    EXPECT_EQ(*signature_mode_from_str("base58"), SignatureMode::Base58);
-    EXPECT_EQ(*signature_mode_from_str("offchain"), SignatureMode::Offchain);
-    for (const char* bad : {"RAW", "Raw", "", " raw", "base64", "off-chain", "offchain "}) {
-        auto r = signature_mode_from_str(bad);
-        ASSERT_FALSE(r) << bad;
-        EXPECT_EQ(r.error().display(), "signing failed: signature mode must be raw, base58 or offchain");
-    }
+    for (const char* bad : {"RAW", "", " raw", "base64", "off-chain", "offchain "})
+        EXPECT_EQ(outcome(signature_mode_from_str(bad)),
+                  "signing failed: signature mode must be raw, base58 or offchain") << bad;
 }
 
 TEST(WalletDomain, SuffixChecksInOrder) {
-    Fixture f;
-    EXPECT_EQ(*prepared_domain(f.prepared(1)), 1);
-    EXPECT_EQ(*prepared_domain(f.prepared(3)), 3);
-
-    // No actions comes first, even when the bytes are broken too.
-    PreparedMessage p = f.prepared();
-    p.actions.clear();
-    p.message_bytes.resize(3);
-    EXPECT_EQ(err_domain(prepared_domain(p)), "orders array cannot be empty");
-
-    p = f.prepared();
-    p.message_bytes.erase(p.message_bytes.begin(), p.message_bytes.end() - 40);
-    EXPECT_EQ(err_domain(prepared_domain(p)), "signing failed: prepared message is missing its signing suffix");
-    p = f.prepared();
-    p.message_bytes.erase(p.message_bytes.begin(), p.message_bytes.end() - 41);
-    EXPECT_EQ(err_domain(prepared_domain(p)), "OK");
-
-    // The nonce is compared before the account text is even decoded.
-    p = f.prepared();
-    p.nonce += 1;
-    p.account = "not-base58-0";
-    EXPECT_EQ(err_domain(prepared_domain(p)), "signing failed: prepared account or nonce differs from raw signing bytes");
-
-    p = f.prepared();
-    p.account = "bad0";
-    EXPECT_EQ(err_domain(prepared_domain(p)),
-              "invalid base58: provided string contained invalid character '0' at byte 3");
-    p = f.prepared();
-    p.account = other_pubkey().to_base58();
-    EXPECT_EQ(err_domain(prepared_domain(p)), "signing failed: prepared account or nonce differs from raw signing bytes");
-
-    p = f.prepared();
-    p.signer = "2";
-    EXPECT_EQ(err_domain(prepared_domain(p)), "invalid key length: expected 32, got 1");
-    // Another valid signer is not compared with anything here.
-    p = f.prepared();
-    p.signer = other_pubkey().to_base58();
-    EXPECT_EQ(err_domain(prepared_domain(p)), "OK");
-
-    for (uint8_t bad : {uint8_t{0}, uint8_t{4}, uint8_t{0xFF}}) {
-        p = f.prepared(bad);
-        EXPECT_EQ(err_domain(prepared_domain(p)), "signing failed: prepared message has an invalid network domain");
+    const PreparedMessage good = limit_prepared(SignatureDomain::Devnet);
+    EXPECT_EQ(*prepared_domain(good), 3);
+    struct Case {
+        const char* name;
+        std::function<void(PreparedMessage&)> edit;
+        const char* expect;
+    };
+    const Case cases[] = {
+        {"no actions first", [](auto& p) { p.actions.clear(); p.message_bytes.resize(3); }, "orders array cannot be empty"},
+        {"40 bytes", [](auto& p) { p.message_bytes.erase(p.message_bytes.begin(), p.message_bytes.end() - 40); }, kMissingSuffix},
+        {"41 bytes", [](auto& p) { p.message_bytes.erase(p.message_bytes.begin(), p.message_bytes.end() - 41); }, "OK"},
+        {"nonce before account text", [](auto& p) { p.nonce += 1; p.account = "bad-0"; }, kDiffers},
+        {"account text", [](auto& p) { p.account = "bad0"; },
+         "invalid base58: provided string contained invalid character '0' at byte 3"},
+        {"other account", [](auto& p) { p.account = seed_keypair(0x77).pubkey().to_base58(); }, kDiffers},
+        {"signer text", [](auto& p) { p.signer = "2"; }, "invalid key length: expected 32, got 1"},
+        {"other signer", [](auto& p) { p.signer = seed_keypair(0x77).pubkey().to_base58(); }, "OK"},
+        {"domain 0", [](auto& p) { p.message_bytes.back() = 0; }, kBadDomain},
+        {"domain 4", [](auto& p) { p.message_bytes.back() = 4; }, kBadDomain},
+        {"domain 255", [](auto& p) { p.message_bytes.back() = 255; }, kBadDomain},
+    };
+    for (const Case& c : cases) {
+        PreparedMessage p = good;
+        c.edit(p);
+        EXPECT_EQ(outcome(prepared_domain(p)), c.expect) << c.name;
+        for (auto mode : {SignatureMode::Raw, SignatureMode::Base58, SignatureMode::Offchain})  // the same in every mode
+            EXPECT_EQ(outcome(prepare_wallet_message(p, mode)), c.expect) << c.name << " " << signature_mode_name(mode);
     }
 }
 
-TEST(WalletMessageModes, RawAndBase58) {
-    Fixture f;
-    auto raw = prepare_wallet_message(f.prepared(), SignatureMode::Raw);
-    ASSERT_TRUE(raw) << raw.error().display();
-    EXPECT_EQ(raw->message, f.prepared().message_bytes);
-    EXPECT_FALSE(raw->text.has_value());
-    EXPECT_EQ(raw->mode, SignatureMode::Raw);
-    EXPECT_EQ(raw->prepared.message_bytes, f.prepared().message_bytes);
-    EXPECT_EQ(raw->prepared.nonce, kNonce);
-
-    auto b58 = prepare_wallet_message(f.prepared(), SignatureMode::Base58);
-    ASSERT_TRUE(b58);
-    EXPECT_FALSE(b58->text.has_value());
-    for (uint8_t c : b58->message) EXPECT_TRUE(c < 0x80 && std::isalnum(c)) << int(c);
-    auto back = base58_decode(std::string(b58->message.begin(), b58->message.end()));
-    ASSERT_TRUE(back);
-    EXPECT_EQ(*back, f.prepared().message_bytes);
-}
-
-TEST(WalletMessageModes, OffchainEnvelopeLayout) {
-    Fixture f;
-    const Pubkey signer = other_pubkey();
-    PreparedMessage p = make_prepared(f.key.pubkey(), signer, 1, {limit_btc_buy()});
-    auto text = clear_sign_message(p);
-    ASSERT_TRUE(text);
-    auto w = prepare_wallet_message(p, SignatureMode::Offchain);
-    ASSERT_TRUE(w) << w.error().display();
-    ASSERT_TRUE(w->text.has_value());
-    EXPECT_EQ(*w->text, *text);
-    const std::string& t = *w->text;
-    // The text itself: header naming the account and nonce, then the line.
-    EXPECT_EQ(t.rfind("Vorn Exchange Transaction\nNetwork: mainnet\nAccount: " + p.account + "\nNonce: " +
-                          "1700000000000000000\nActions: 1\nSignable-Hash: ",
-                      0),
-              0u);
-    const std::string last = "[0] Limit BTC-USD Buy px=100.00000000 sz=0.50000000 tif=GTC ro=false iso=false\n";
-    EXPECT_EQ(t.substr(t.size() - last.size()), last);
-
-    const std::vector<uint8_t>& m = w->message;
-    ASSERT_EQ(m.size(), 85 + t.size());
-    EXPECT_EQ(m[0], 0xFF);
-    EXPECT_EQ(std::string(m.begin() + 1, m.begin() + 16), "solana offchain");
-    EXPECT_EQ(m[16], 0);  // header version
-    EXPECT_EQ(m[17], 1);  // application domain: network byte
-    for (size_t i = 18; i <= 48; ++i) EXPECT_EQ(m[i], 0) << i;
-    EXPECT_EQ(m[49], 1);  // format: the text has line feeds
-    EXPECT_EQ(m[50], 1);  // one signer
-    EXPECT_TRUE(std::equal(signer.bytes.begin(), signer.bytes.end(), m.begin() + 51));
-    EXPECT_EQ(m[83], static_cast<uint8_t>(t.size() & 0xFF));
-    EXPECT_EQ(m[84], static_cast<uint8_t>(t.size() >> 8));
-    EXPECT_EQ(std::string(m.begin() + 85, m.end()), t);
-}
-
-TEST(WalletMessageModes, DevnetApplicationDomain) {
-    Fixture f;
-    auto w = prepare_wallet_message(f.prepared(3), SignatureMode::Offchain);
-    ASSERT_TRUE(w);
-    std::vector<uint8_t> app(w->message.begin() + 17, w->message.begin() + 49);
-    std::vector<uint8_t> expect(32, 0);
-    expect[0] = 3;
-    EXPECT_EQ(app, expect);
-    EXPECT_NE(w->text->find("Network: devnet\n"), std::string::npos);
+TEST(WalletMessage, EveryModeGivesItsExactBytes) {
+    const Pubkey signer = seed_keypair(0x77).pubkey();
+    for (auto domain : {SignatureDomain::Mainnet, SignatureDomain::Testnet, SignatureDomain::Devnet}) {
+        const PreparedMessage p = limit_prepared(domain, 0x77);
+        const std::string b58_text = b58(p.message_bytes);
+        auto text = clear_sign_message(p);
+        ASSERT_TRUE(text) << outcome(text);
+        EXPECT_TRUE(text->starts_with(std::string("Vorn Exchange Transaction\nNetwork: ") + signature_domain_name(domain) +
+                                      "\nAccount: " + p.account + "\nNonce: 1700000000000000000\nActions: 1\n"));
+        EXPECT_TRUE(text->ends_with("\n[0] Limit BTC-USD Buy px=100.00000000 sz=0.50000000 tif=GTC ro=false iso=false\n"));
+        // Signing domain, version 0, application domain (network byte, 31 zeros),
+        // format 1 (the text has line feeds), one signer, its key, u16 length, text.
+        std::vector<uint8_t> envelope = {0xFF, 's', 'o', 'l', 'a', 'n', 'a', ' ', 'o', 'f', 'f', 'c', 'h', 'a', 'i', 'n', 0};
+        envelope.push_back(signature_domain_byte(domain));
+        envelope.insert(envelope.end(), 31, 0);
+        envelope.insert(envelope.end(), {1, 1});
+        envelope.insert(envelope.end(), signer.bytes.begin(), signer.bytes.end());
+        envelope.insert(envelope.end(), {static_cast<uint8_t>(text->size()), static_cast<uint8_t>(text->size() >> 8)});
+        envelope.insert(envelope.end(), text->begin(), text->end());
+        const std::tuple<SignatureMode, std::vector<uint8_t>, std::optional<std::string>> modes[] = {
+            {SignatureMode::Raw, p.message_bytes, std::nullopt},
+            {SignatureMode::Base58, std::vector<uint8_t>(b58_text.begin(), b58_text.end()), std::nullopt},
+            {SignatureMode::Offchain, envelope, *text},
+        };
+        for (const auto& [mode, bytes, shown] : modes) {
+            auto w = prepare_wallet_message(p, mode);
+            ASSERT_TRUE(w) << outcome(w);
+            EXPECT_EQ(std::tie(w->message, w->text, w->mode), std::tie(bytes, shown, mode)) << signature_mode_name(mode);
+            EXPECT_EQ(w->prepared.message_bytes, p.message_bytes);
+        }
+    }
 }
 
 TEST(WalletEnvelope, FormatByteAndLengthLimit) {
-    const Pubkey signer = other_pubkey();
-    auto plain = offchain_envelope(2, signer, "hello world ~!");
-    ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->size(), 85u + 14u);
-    EXPECT_EQ((*plain)[49], 0);
-    EXPECT_EQ((*plain)[17], 2);
-    EXPECT_EQ((*plain)[83], 14);
-    EXPECT_EQ((*plain)[84], 0);
-    for (std::string odd : {std::string("line\n"), std::string("del\x7f"), std::string("caf\xc3\xa9"),
-                            std::string("tab\t")}) {
-        auto e = offchain_envelope(1, signer, odd);
+    const Pubkey signer = seed_keypair(0x77).pubkey();
+    const std::pair<std::string, int> formats[] = {{"hello world ~!", 0}, {std::string(65535, 'a'), 0},
+                                                   {"line\n", 1}, {"del\x7f", 1}, {"caf\xc3\xa9", 1}, {"tab\t", 1}};
+    for (const auto& [text, format] : formats) {
+        auto e = offchain_envelope(2, signer, text);
         ASSERT_TRUE(e);
-        EXPECT_EQ((*e)[49], 1) << odd;
+        EXPECT_EQ(e->size(), 85 + text.size());
+        EXPECT_EQ((*e)[49], format) << text.substr(0, 10);
+        EXPECT_EQ((*e)[83] | (*e)[84] << 8, static_cast<int>(text.size()));
     }
-
-    std::string max(65535, 'a');
-    auto at_limit = offchain_envelope(1, signer, max);
-    ASSERT_TRUE(at_limit);
-    EXPECT_EQ(at_limit->size(), 85u + 65535u);
-    EXPECT_EQ((*at_limit)[83], 0xFF);
-    EXPECT_EQ((*at_limit)[84], 0xFF);
-    EXPECT_EQ((*at_limit)[49], 0);
-    max.push_back('a');
-    auto over = offchain_envelope(1, signer, max);
-    ASSERT_FALSE(over);
-    EXPECT_EQ(over.error().display(), "signing failed: offchain message exceeds 65535 bytes");
-}
-
-TEST(WalletEnvelope, ClearSignTextOfExactly65535Bytes) {
-    Fixture f;
-    // A cancel-all whose symbol pads the text to the limit exactly.
-    auto with_symbol = [&](size_t len) {
-        return make_prepared(f.key.pubkey(), f.key.pubkey(), 1,
-                             {nlohmann::json{{"cxa", {{"c", {std::string(len, 'S')}}}}}});
-    };
-    auto base_text = clear_sign_message(with_symbol(1));
-    ASSERT_TRUE(base_text);
-    const size_t pad = 65535 - base_text->size() + 1;
-    auto w = prepare_wallet_message(with_symbol(pad), SignatureMode::Offchain);
-    ASSERT_TRUE(w) << w.error().display();
-    EXPECT_EQ(w->text->size(), 65535u);
-    EXPECT_EQ(w->message.size(), 85u + 65535u);
-    EXPECT_EQ(w->message[83], 0xFF);
-    EXPECT_EQ(w->message[84], 0xFF);
-
-    EXPECT_EQ(err(prepare_wallet_message(with_symbol(pad + 1), SignatureMode::Offchain)),
+    EXPECT_EQ(outcome(offchain_envelope(1, signer, std::string(65536, 'a'))),
               "signing failed: offchain message exceeds 65535 bytes");
-    // Raw mode has no such limit.
-    EXPECT_EQ(err(prepare_wallet_message(with_symbol(pad + 1), SignatureMode::Raw)), "OK");
+
+    // A cancel-all whose symbol pads the clear-sign text to the limit exactly.
+    const auto padded = [](size_t len) { return prepared(Action{Orders{{CancelAll{{std::string(len, 'S')}}}}}); };
+    const size_t pad = 65535 - clear_sign_message(padded(1))->size() + 1;
+    auto w = prepare_wallet_message(padded(pad), SignatureMode::Offchain);
+    ASSERT_TRUE(w) << outcome(w);
+    EXPECT_EQ(w->text->size(), 65535u);
+    EXPECT_EQ(outcome(prepare_wallet_message(padded(pad + 1), SignatureMode::Offchain)),
+              "signing failed: offchain message exceeds 65535 bytes");
+    EXPECT_EQ(outcome(prepare_wallet_message(padded(pad + 1), SignatureMode::Raw)), "OK");  // no limit there
 }
 
-TEST(WalletMessageModes, OffchainRefusalsLeaveRawAndBase58Alone) {
-    Fixture f;
-    PreparedMessage oracle = make_prepared(f.key.pubkey(), f.key.pubkey(), 1,
-                                           {nlohmann::json{{"px", {{"c", "BTC-USD"}, {"px", 1.0}, {"t", 1}}}}});
-    EXPECT_EQ(err(prepare_wallet_message(oracle, SignatureMode::Offchain)),
-              "signing failed: unsupported offchain clear-sign action: px");
-    EXPECT_EQ(err(prepare_wallet_message(oracle, SignatureMode::Raw)), "OK");
-
-    nlohmann::json forged = limit_btc_buy();
-    forged["l"]["c"] = "BTC-USD\n[1] Cancel BTC-USD oid=x";
-    PreparedMessage spoof = make_prepared(f.key.pubkey(), f.key.pubkey(), 1, {forged});
-    EXPECT_EQ(err(prepare_wallet_message(spoof, SignatureMode::Offchain)),
-              "signing failed: invalid offchain clear-sign field: c");
-    EXPECT_EQ(err(prepare_wallet_message(spoof, SignatureMode::Raw)), "OK");
-    EXPECT_EQ(err(prepare_wallet_message(spoof, SignatureMode::Base58)), "OK");
-}
-
-TEST(WalletMessageModes, ForeignAccountFailsInEveryMode) {
-    Fixture f;
-    for (SignatureMode mode : {SignatureMode::Raw, SignatureMode::Base58, SignatureMode::Offchain}) {
-        PreparedMessage p = f.prepared();
-        p.account = other_pubkey().to_base58();
-        EXPECT_EQ(err(prepare_wallet_message(p, mode)),
-                  "signing failed: prepared account or nonce differs from raw signing bytes");
-        p = f.prepared();
-        p.actions.clear();
-        EXPECT_EQ(err(prepare_wallet_message(p, mode)), "orders array cannot be empty");
+TEST(WalletMessage, OffchainRefusalsLeaveRawAndBase58Alone) {
+    const std::pair<Action, std::string> table[] = {
+        {Action{OraclePrices{{{"BTC-USD", 1, 1.0}}}}, "signing failed: unsupported offchain clear-sign action: px"},
+        {Action{Orders{{limit_order("BTC-USD\n[1] Cancel BTC-USD oid=x", true, 1, 1)}}},
+         "signing failed: invalid offchain clear-sign field: c"},
+    };
+    for (const auto& [action, error] : table) {
+        const PreparedMessage p = prepared(action);
+        EXPECT_EQ(outcome(prepare_wallet_message(p, SignatureMode::Offchain)), error);
+        EXPECT_EQ(outcome(prepare_wallet_message(p, SignatureMode::Raw)), "OK");
+        EXPECT_EQ(outcome(prepare_wallet_message(p, SignatureMode::Base58)), "OK");
     }
 }
 
-TEST(WalletValidate, AcceptsExactRebuildOnly) {
-    Fixture f;
+TEST(WalletValidate, AcceptsTheExactRebuildOnly) {
     const std::string differs = "signing failed: wallet message differs from selected encoding of the raw preparation";
-    for (SignatureMode mode : {SignatureMode::Raw, SignatureMode::Base58, SignatureMode::Offchain}) {
-        auto w = prepare_wallet_message(f.prepared(), mode);
-        ASSERT_TRUE(w);
-        auto ok = validate_wallet_message(*w);
-        ASSERT_TRUE(ok) << ok.error().display();
-        EXPECT_EQ(ok->message, w->message);
-        EXPECT_EQ(ok->text, w->text);
-        EXPECT_EQ(ok->mode, mode);
-        // Validation can be repeated.
-        EXPECT_TRUE(validate_wallet_message(*ok));
-
-        WalletMessage changed = *w;
-        changed.message[changed.message.size() / 2] ^= 0x01;
-        EXPECT_EQ(err(validate_wallet_message(changed)), differs);
-        changed = *w;
-        changed.message.push_back(0);
-        EXPECT_EQ(err(validate_wallet_message(changed)), differs);
-        changed = *w;
-        changed.message.pop_back();
-        EXPECT_EQ(err(validate_wallet_message(changed)), differs);
-
-        changed = *w;
-        if (changed.text) {
-            changed.text.reset();
-            EXPECT_EQ(err(validate_wallet_message(changed)), differs);
-            changed = *w;
-            changed.text->back() = ' ';
-            EXPECT_EQ(err(validate_wallet_message(changed)), differs);
-        } else {
-            changed.text = std::string();
-            EXPECT_EQ(err(validate_wallet_message(changed)), differs);
+    for (auto mode : {SignatureMode::Raw, SignatureMode::Base58, SignatureMode::Offchain}) {
+        auto w = *prepare_wallet_message(limit_prepared(), mode);
+        auto ok = validate_wallet_message(w);
+        ASSERT_TRUE(ok) << outcome(ok);
+        EXPECT_EQ(std::tie(ok->message, ok->text, ok->mode), std::tie(w.message, w.text, w.mode));
+        EXPECT_TRUE(validate_wallet_message(*ok));  // repeatable
+        std::vector<std::function<void(WalletMessage&)>> edits = {
+            [](auto& c) { c.message[c.message.size() / 2] ^= 1; },
+            [](auto& c) { c.message.push_back(0); },
+            [](auto& c) { c.message.pop_back(); },
+            [](auto& c) { c.text = c.text ? std::nullopt : std::optional<std::string>(""); },
+            [](auto& c) { c.mode = c.mode == SignatureMode::Raw ? SignatureMode::Base58 : SignatureMode::Raw; },
+        };
+        if (w.text) edits.push_back([](auto& c) { c.text->back() = ' '; });
+        for (size_t i = 0; i < edits.size(); ++i) {
+            WalletMessage changed = w;
+            edits[i](changed);
+            EXPECT_EQ(outcome(validate_wallet_message(changed)), differs) << signature_mode_name(mode) << i;
         }
-
-        for (SignatureMode other : {SignatureMode::Raw, SignatureMode::Base58, SignatureMode::Offchain}) {
-            if (other == mode) continue;
-            changed = *w;
-            changed.mode = other;
-            EXPECT_EQ(err(validate_wallet_message(changed)), differs);
-        }
-
-        // A preparation edited after wrapping fails its own checks first.
-        changed = *w;
-        changed.prepared.nonce ^= 1;
-        EXPECT_EQ(err(validate_wallet_message(changed)),
-                  "signing failed: prepared account or nonce differs from raw signing bytes");
+        w.prepared.nonce ^= 1;  // an edited preparation fails its own checks first
+        EXPECT_EQ(outcome(validate_wallet_message(w)), kDiffers);
     }
 }
