@@ -59,10 +59,8 @@ TEST(ClearSignExact, LimitLinesShowTheWireIntegerOrRefuse) {
         // The wire carries 9648227229081472; no double prints ...472.
         {96482272.290814713, 1.0, kErr + "exact number"},
         // Clamped by the wire: negative to 0, 2^64 units and above to u64 max.
-        {-5.0, 1.0, kErr + "exact number"},
-        {-0.0, 1.0, kErr + "exact number"},
-        {1.0, -1e-9, kErr + "exact number"},
-        {3e11, 1.0, kErr + "exact number"},
+        {-5.0, 1.0, kErr + "exact number"}, {-0.0, 1.0, kErr + "exact number"},
+        {1.0, -1e-9, kErr + "exact number"}, {3e11, 1.0, kErr + "exact number"},
         {"1e300", 1.0, kErr + "exact number"},
         // Non-numbers keep their own error.
         {nullptr, 1.0, kErr + "finite number"}, {"inf", 1.0, kErr + "finite number"}};
