@@ -242,9 +242,11 @@ std::optional<uint64_t> wire_opt(const std::optional<double>& v) {
     return wire(*v);
 }
 
-// True when the value cannot reach the text faithfully: a non-finite number
-// that the action JSON turns into null while the wire still carries a value.
-// The text shows "-" (or leaves slippage out) for it; see the report.
+// Open gap, skipped so that the rest stays checked: the action JSON turns a
+// non-finite number into null, which the text reads as "no limit" (or no
+// slippage), while the wire still carries a value (0 or u64 max) for an
+// infinite limit of a stop, take-profit or range, and for any non-finite
+// trailing limit or market slippage. The text cannot tell the two apart.
 bool nonfinite_optional(double v) { return std::isinf(v); }
 
 // The line of one top-level order item against the model's wire values.
