@@ -30,9 +30,10 @@ if [[ ! -f build-asan/pkg/vorn_keychain/__init__.py ]] || ! ls build-asan/_nativ
   # SKBUILD keeps the module in the build folder instead of the source package.
   # The preloaded runtime has no C++ part of UBSan: the vptr and function
   # checks stay off, every other ASan and UBSan check is on.
-  cmake -S . -B build-asan -G Ninja -DCMAKE_MAKE_PROGRAM="$ninja" -DCMAKE_CXX_COMPILER="clang++-$clang_version" \
+  export VORN_FUZZ_CLANGXX="clang++-$clang_version"
+  cmake -S . -B build-asan -G Ninja -DCMAKE_MAKE_PROGRAM="$ninja" -DCMAKE_CXX_COMPILER="$root/fuzz/python/clang-no-vptr.sh" \
     "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORN_SANITIZE=ON -DVORN_BUILD_TESTS=OFF -DSKBUILD=ON \
-    "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link -fno-sanitize=vptr,function" -DPython_EXECUTABLE="$python" >/dev/null
+    -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link -DPython_EXECUTABLE="$python" >/dev/null
   "$ninja" -C build-asan -j2 _native >/dev/null
 fi
 # A package folder holding the sanitized module beside the package sources.
