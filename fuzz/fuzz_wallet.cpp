@@ -37,7 +37,7 @@ void check_envelope(fuzz::Reader& in) {
     bool printable = true;
     for (char c : text) printable = printable && static_cast<uint8_t>(c) >= 0x20 && static_cast<uint8_t>(c) <= 0x7E;
     FUZZ_CHECK(m[49] == (printable ? 0 : 1));
-    FUZZ_CHECK((m[83] | (m[84] << 8)) == text.size());
+    FUZZ_CHECK(static_cast<size_t>(m[83] | (m[84] << 8)) == text.size());
     FUZZ_CHECK(std::string(m.begin() + 85, m.end()) == text);
 }
 

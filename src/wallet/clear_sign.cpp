@@ -33,29 +33,29 @@ Result<bool> iso_flag(const Json& body) {
 Result<std::string> limit_line(const Json& b) {
     CS_TRY(c, text(b, "c"));
     CS_TRY(buy, boolean(b, "b"));
-    CS_TRY(px, safe(find_key(b, "px")));
-    CS_TRY(sz, safe(find_key(b, "sz")));
+    CS_TRY(px, exact(find_key(b, "px")));
+    CS_TRY(sz, exact(find_key(b, "sz")));
     CS_TRY(tif, text(b, "tif"));
     if (*tif != "GTC" && *tif != "IOC" && *tif != "ALO") return fail(field_error("tif"));
     CS_TRY(ro, boolean(b, "r"));
     CS_TRY(iso, iso_flag(b));
-    return "Limit " + std::string(*c) + " " + buy_sell(*buy) + " px=" + format_fixed8(*px) +
-           " sz=" + format_fixed8(*sz) + " tif=" + std::string(*tif) + " ro=" + true_false(*ro) +
+    return "Limit " + std::string(*c) + " " + buy_sell(*buy) + " px=" + *px + " sz=" + *sz +
+           " tif=" + std::string(*tif) + " ro=" + true_false(*ro) +
            " iso=" + true_false(*iso);
 }
 
 Result<std::string> market_line(const Json& b) {
     CS_TRY(c, text(b, "c"));
     CS_TRY(buy, boolean(b, "b"));
-    CS_TRY(sz, safe(find_key(b, "sz")));
+    CS_TRY(sz, exact(find_key(b, "sz")));
     CS_TRY(ro, boolean(b, "r"));
     CS_TRY(iso, iso_flag(b));
-    std::string line = "Market " + std::string(*c) + " " + buy_sell(*buy) + " sz=" + format_fixed8(*sz) +
+    std::string line = "Market " + std::string(*c) + " " + buy_sell(*buy) + " sz=" + *sz +
                        " ro=" + true_false(*ro) + " iso=" + true_false(*iso);
     const Json* slippage = find_key(b, "slippage");
     if (slippage != nullptr && !slippage->is_null()) {
-        CS_TRY(s, safe(slippage));
-        line += " slippage=" + format_fixed8(*s) + "bps";
+        CS_TRY(s, exact(slippage));
+        line += " slippage=" + *s + "bps";
     }
     return line;
 }
@@ -69,6 +69,8 @@ Result<std::string> cancel_line(const Json& b) {
 Result<std::string> modify_line(const Json& b) {
     CS_TRY(c, text(b, "c"));
     CS_TRY(oid, text(b, "oid"));
+    // A modify's size travels as a raw f64, not as a fixed-point integer, so
+    // the fixed-point exactness rule does not apply to it.
     CS_TRY(sz, safe(find_key(b, "sz")));
     return "Modify " + std::string(*c) + " oid=" + std::string(*oid) + " sz=" + format_fixed8(*sz);
 }
@@ -80,8 +82,8 @@ Result<std::string> cancel_all_line(const Json& b) {
     std::string line = "CancelAll ";
     bool first = true;
     for (const Json& sym : *c) {
-        // Each symbol gets the same control-byte check as a text field.
-        if (!sym.is_string() || has_control_byte(sym.get_ref<const std::string&>())) return fail(field_error("c"));
+        // Each symbol gets the same character check as a text field.
+        if (!sym.is_string() || has_forbidden_char(sym.get_ref<const std::string&>())) return fail(field_error("c"));
         if (!first) line += ",";
         line += sym.get_ref<const std::string&>();
         first = false;
@@ -93,41 +95,40 @@ Result<std::string> cancel_all_line(const Json& b) {
 Result<std::string> tpsl_line(const char* label, const Json& b) {
     CS_TRY(c, text(b, "c"));
     CS_TRY(above, boolean(b, "d"));
-    CS_TRY(tr, safe(find_key(b, "tr")));
-    CS_TRY(sz, safe(find_key(b, "sz")));
-    CS_TRY(lim, optional(find_key(b, "lim"), true));
-    return std::string(label) + " " + std::string(*c) + " " + above_below(*above) + " thresh=" + format_fixed8(*tr) +
-           " sz=" + format_fixed8(*sz) + " limit=" + dash_or_fixed8(*lim);
+    CS_TRY(tr, exact(find_key(b, "tr")));
+    CS_TRY(sz, exact(find_key(b, "sz")));
+    CS_TRY(lim, exact_or_dash(find_key(b, "lim")));
+    return std::string(label) + " " + std::string(*c) + " " + above_below(*above) + " thresh=" + *tr + " sz=" + *sz +
+           " limit=" + *lim;
 }
 
 Result<std::string> range_line(const Json& b) {
     CS_TRY(c, text(b, "c"));
     CS_TRY(buy, boolean(b, "d"));
-    CS_TRY(pmin, safe(find_key(b, "pmin")));
-    CS_TRY(pmax, safe(find_key(b, "pmax")));
-    CS_TRY(sz, safe(find_key(b, "sz")));
-    CS_TRY(lmin, optional(find_key(b, "lmin"), true));
-    CS_TRY(lmax, optional(find_key(b, "lmax"), true));
-    return "Range " + std::string(*c) + " " + buy_sell(*buy) + " min=" + format_fixed8(*pmin) +
-           " max=" + format_fixed8(*pmax) + " sz=" + format_fixed8(*sz) + " lmin=" + dash_or_fixed8(*lmin) +
-           " lmax=" + dash_or_fixed8(*lmax);
+    CS_TRY(pmin, exact(find_key(b, "pmin")));
+    CS_TRY(pmax, exact(find_key(b, "pmax")));
+    CS_TRY(sz, exact(find_key(b, "sz")));
+    CS_TRY(lmin, exact_or_dash(find_key(b, "lmin")));
+    CS_TRY(lmax, exact_or_dash(find_key(b, "lmax")));
+    return "Range " + std::string(*c) + " " + buy_sell(*buy) + " min=" + *pmin + " max=" + *pmax + " sz=" + *sz +
+           " lmin=" + *lmin + " lmax=" + *lmax;
 }
 
 Result<std::string> trailing_line(const Json& b) {
     CS_TRY(c, text(b, "c"));
     CS_TRY(buy, boolean(b, "b"));
-    CS_TRY(sz, safe(find_key(b, "sz")));
+    CS_TRY(sz, exact(find_key(b, "sz")));
     CS_TRY(trb, integer(b, "trb"));
     CS_TRY(stb, integer(b, "stb"));
-    CS_TRY(lim, optional(find_key(b, "lim"), true));
-    return "Trailing " + std::string(*c) + " " + buy_sell(*buy) + " sz=" + format_fixed8(*sz) +
-           " trail=" + std::to_string(*trb) + "bps step=" + std::to_string(*stb) + "bps limit=" + dash_or_fixed8(*lim);
+    CS_TRY(lim, exact_or_dash(find_key(b, "lim")));
+    return "Trailing " + std::string(*c) + " " + buy_sell(*buy) + " sz=" + *sz + " trail=" + std::to_string(*trb) +
+           "bps step=" + std::to_string(*stb) + "bps limit=" + *lim;
 }
 
 Result<std::string> trigger_line(const Json& b, uint32_t depth) {
     CS_TRY(c, text(b, "c"));
     CS_TRY(above, boolean(b, "d"));
-    CS_TRY(tr, safe(find_key(b, "tr")));
+    CS_TRY(tr, exact(find_key(b, "tr")));
     const Json* actions = find_key(b, "actions");
     if (actions == nullptr || !actions->is_array()) return fail(field_error("actions"));
     // Every child must render, so nothing the user cannot see is signed; only
@@ -135,8 +136,7 @@ Result<std::string> trigger_line(const Json& b, uint32_t depth) {
     for (const Json& child : *actions) {
         CS_TRY(line, action_line(child, depth + 1));
     }
-    return "Trigger " + std::string(*c) + " " + above_below(*above) + " thresh=" + format_fixed8(*tr) +
-           " nested=" + std::to_string(actions->size());
+    return "Trigger " + std::string(*c) + " " + above_below(*above) + " thresh=" + *tr + " nested=" + std::to_string(actions->size());
 }
 
 Result<std::string> transfer_line(const Json& b) {
@@ -195,7 +195,7 @@ Result<std::string> leverage_line(const Json& b) {
     bool first = true;
     for (auto it = m->begin(); it != m->end(); ++it) {
         // Market symbols are printed too; refuse them like text fields.
-        if (has_control_byte(it.key())) return fail(field_error("m"));
+        if (has_forbidden_char(it.key())) return fail(field_error("m"));
         CS_TRY(lev, number(&it.value()));
         if (!first) line += ",";
         line += it.key() + ":" + format_fixed8(*lev);

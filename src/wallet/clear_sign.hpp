@@ -24,15 +24,18 @@ inline constexpr uint32_t kMaxDepth = 32;
 // SigningFailed "invalid offchain clear-sign field: {name}".
 Error field_error(std::string_view name);
 
-// True when s holds a byte below 0x20 or the byte 0x7F. Text is printed
-// unescaped, so such a byte could forge lines in what the user approves.
-bool has_control_byte(std::string_view s);
+// True when s holds a byte below 0x20 or the byte 0x7F, or the UTF-8 form of
+// a C1 control (U+0080..U+009F), the line or paragraph separator (U+2028,
+// U+2029) or a bidirectional control (U+200E, U+200F, U+202A..U+202E,
+// U+2066..U+2069). Text is printed unescaped, so any of them could forge
+// lines or reorder what the user approves.
+bool has_forbidden_char(std::string_view s);
 
 // ---- field readers ----
 // The object readers take the action body and a key; the number readers take
 // the field's value, nullptr when the key is missing.
 
-// A JSON string free of control bytes.
+// A JSON string free of forbidden characters.
 Result<std::string_view> text(const Json& body, std::string_view key);
 // A JSON boolean.
 Result<bool> boolean(const Json& body, std::string_view key);
@@ -44,6 +47,12 @@ Result<double> number(const Json* value);
 Result<double> safe(const Json* value);
 // Null or missing gives nullopt; otherwise as safe (quantise) or as number.
 Result<std::optional<double>> optional(const Json* value, bool quantise);
+// A field the wire carries as a fixed-point integer n: the rendering of safe
+// when it shows exactly n / 10^8, else the field error "exact number" (values
+// the wire clamps, and those above about 9e7 that no double shows).
+Result<std::string> exact(const Json* value);
+// Null or missing gives "-"; otherwise as exact.
+Result<std::string> exact_or_dash(const Json* value);
 
 // ---- number helpers ----
 
@@ -52,6 +61,9 @@ Result<std::optional<double>> optional(const Json* value, bool quantise);
 double quantise(double v);
 // Fixed point with exactly 8 digits after the point; locale independent.
 std::string format_fixed8(double v);
+// The wire's fixed-point integer as its decimal: n / 10^8 with exactly 8
+// digits after the point.
+std::string fixed_point_decimal(uint64_t n);
 // Rust-style decimal float syntax: optional sign, digits with an optional
 // point, optional exponent. Non-finite spellings and blanks are refused.
 std::optional<double> parse_decimal(std::string_view s);

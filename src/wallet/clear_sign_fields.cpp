@@ -1,9 +1,11 @@
 // Field readers and number formatting of the clear-sign text.
 #include <charconv>
+#include <utility>
 #include <cmath>
 #include <limits>
 #include <system_error>
 
+#include "sdk_compat/wire.hpp"
 #include "wallet/clear_sign.hpp"
 
 namespace vorn::clear_sign {
@@ -32,10 +34,19 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-bool has_control_byte(std::string_view s) {
-    for (char ch : s) {
-        uint8_t c = static_cast<uint8_t>(ch);
+bool has_forbidden_char(std::string_view s) {
+    const auto byte = [&s](size_t i) { return i < s.size() ? static_cast<uint8_t>(s[i]) : uint8_t{0}; };
+    for (size_t i = 0; i < s.size(); ++i) {
+        const uint8_t c = byte(i);
         if (c < 0x20 || c == 0x7F) return true;
+        // U+0080..U+009F are C2 80..C2 9F.
+        if (c == 0xC2 && byte(i + 1) >= 0x80 && byte(i + 1) <= 0x9F) return true;
+        if (c != 0xE2) continue;
+        const uint8_t c1 = byte(i + 1), c2 = byte(i + 2);
+        // U+200E, U+200F, U+2028..U+202E are E2 80 8E, 8F and A8..AE.
+        if (c1 == 0x80 && (c2 == 0x8E || c2 == 0x8F || (c2 >= 0xA8 && c2 <= 0xAE))) return true;
+        // U+2066..U+2069 are E2 81 A6..A9.
+        if (c1 == 0x81 && c2 >= 0xA6 && c2 <= 0xA9) return true;
     }
     return false;
 }
@@ -48,7 +59,7 @@ Result<std::string_view> text(const Json& body, std::string_view key) {
     const Json* v = find_key(body, key);
     if (v == nullptr || !v->is_string()) return fail(field_error(key));
     const std::string& s = v->get_ref<const std::string&>();
-    if (has_control_byte(s)) return fail(field_error(key));
+    if (has_forbidden_char(s)) return fail(field_error(key));
     return std::string_view(s);
 }
 
@@ -182,6 +193,14 @@ std::string format_fixed8(double v) {
     return std::string(buf, ptr);
 }
 
+std::string fixed_point_decimal(uint64_t n) {
+    constexpr uint64_t kUnit = 100000000;
+    char frac[8];
+    uint64_t f = n % kUnit;
+    for (int i = 7; i >= 0; --i, f /= 10) frac[i] = static_cast<char>('0' + f % 10);
+    return std::to_string(n / kUnit) + "." + std::string(frac, sizeof frac);
+}
+
 Result<double> safe(const Json* value) {
     auto v = number(value);
     if (!v) return v;
@@ -193,6 +212,21 @@ Result<std::optional<double>> optional(const Json* value, bool quantise_value) {
     auto v = quantise_value ? safe(value) : number(value);
     if (!v) return fail(v.error());
     return std::optional<double>(*v);
+}
+
+Result<std::string> exact(const Json* value) {
+    auto v = number(value);
+    if (!v) return fail(std::move(v).error());
+    // The double-based rendering is kept wherever it already shows the wire
+    // integer, so every text that was exact stays byte for byte the same.
+    std::string shown = format_fixed8(quantise(*v));
+    if (shown != fixed_point_decimal(to_fixed_point(*v))) return fail(field_error("exact number"));
+    return shown;
+}
+
+Result<std::string> exact_or_dash(const Json* value) {
+    if (value == nullptr || value->is_null()) return std::string("-");
+    return exact(value);
 }
 
 }  // namespace vorn::clear_sign
