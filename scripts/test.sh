@@ -4,7 +4,7 @@
 # then the Python tests (tests/python and the wheel test tests/package) under
 # every CPython >= 3.12 found, each in its own venv (.venv-3.N) and build folder
 # (build-py3.N); then a short smoke run of each libFuzzer target (clang build in
-# build-fuzz, ctest -L fuzz).
+# build-fuzz, ctest -L fuzz) and of the Python-level harness (fuzz/python).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_BASEDIR="$PWD"
@@ -40,12 +40,13 @@ for py in "${PYTHONS[@]}"; do
   PYTHONPATH="$PWD" VORN_WHEELHOUSE="$PWD/dist" "$venv_py" -m pytest -q -p no:cacheprovider tests/python tests/package
   ran+=("$("$venv_py" -c 'import sys; print(sys.version.split()[0])')")
 done
-# Python-level fuzz smoke run, on the newest Python ($PY_NEWEST, module built in build-py<newest>):
-
 echo "Python tests ran under CPython ${ran[*]}"
 
 CLANGXX="clang++-$(scripts/setup.sh --fuzz-clang-version)"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_MAKE_PROGRAM="$TOOLS/ninja" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
-  -DCMAKE_CXX_COMPILER="$CLANGXX" -DVORN_BUILD_EXTENSION=OFF -DVORN_BUILD_FUZZERS=ON -DVORN_BUILD_TESTS=OFF >/dev/null
+  -DCMAKE_CXX_COMPILER="$CLANGXX" -DVORN_BUILD_EXTENSION=OFF -DVORN_BUILD_FUZZERS=ON -DVORN_BUILD_TESTS=OFF \
+  -DPython_EXECUTABLE="$PY_NEWEST" >/dev/null
 cmake --build build-fuzz -j "$JOBS"
 (cd build-fuzz && ctest -L fuzz --output-on-failure -j "$JOBS")
+# The Python-level harness (atheris) against the sanitized module, on the oldest Python found.
+PYTHON="$PWD/.venv-$(minor "${PYTHONS[0]}")/bin/python" fuzz/python/smoke.sh 30

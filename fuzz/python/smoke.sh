@@ -23,19 +23,19 @@ if [[ ! -x $venv/bin/python ]] || ! "$venv/bin/python" -c "import atheris" 2>/de
 fi
 
 clang_version=$(scripts/setup.sh --fuzz-clang-version)
-if [[ ! -f build-asan/pkg/vorn_keychain/__init__.py ]] || ! ls build-asan/_native*.so >/dev/null 2>&1; then
+export VORN_FUZZ_CLANGXX="clang++-$clang_version"   # the compiler behind clang-no-vptr.sh
+ninja=$(command -v ninja || echo "$(dirname "$python")/ninja")
+if [[ ! -f build-asan/CMakeCache.txt ]]; then
   export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$root")}
   launcher=(); command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  ninja=$(command -v ninja || echo "$(dirname "$python")/ninja")
   # SKBUILD keeps the module in the build folder instead of the source package.
   # The preloaded runtime has no C++ part of UBSan: the vptr and function
   # checks stay off, every other ASan and UBSan check is on.
-  export VORN_FUZZ_CLANGXX="clang++-$clang_version"
   cmake -S . -B build-asan -G Ninja -DCMAKE_MAKE_PROGRAM="$ninja" -DCMAKE_CXX_COMPILER="$root/fuzz/python/clang-no-vptr.sh" \
     "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORN_SANITIZE=ON -DVORN_BUILD_TESTS=OFF -DSKBUILD=ON \
     -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link -DPython_EXECUTABLE="$python" >/dev/null
-  "$ninja" -C build-asan -j2 _native >/dev/null
 fi
+"$ninja" -C build-asan -j2 _native >/dev/null
 # A package folder holding the sanitized module beside the package sources.
 mkdir -p build-asan/pkg/vorn_keychain
 for f in vorn_keychain/*; do
