@@ -13,54 +13,9 @@ from . import _native
 from ._native import *  # noqa: F403 (the names of the module's __all__)
 
 if TYPE_CHECKING:
-    # Types that exist only in the stubs (_native.pyi), the dict shapes and the
-    # Literal aliases, re-exported for type checkers.
-    from ._native import (
-        AccountMeta as AccountMeta,
-        BuilderCode as BuilderCode,
-        CancelAllDict as CancelAllDict,
-        CancelDict as CancelDict,
-        CompactCancel as CompactCancel,
-        CompactCancelAll as CompactCancelAll,
-        CompactCancelAllFields as CompactCancelAllFields,
-        CompactCancelFields as CompactCancelFields,
-        CompactLimit as CompactLimit,
-        CompactLimitFields as CompactLimitFields,
-        CompactMarket as CompactMarket,
-        CompactMarketFields as CompactMarketFields,
-        CompactModify as CompactModify,
-        CompactModifyFields as CompactModifyFields,
-        CompactOrder as CompactOrder,
-        LimitOrderType as LimitOrderType,
-        LiquidatorConfig as LiquidatorConfig,
-        LiquidatorConfigInput as LiquidatorConfigInput,
-        LiquidatorInstrument as LiquidatorInstrument,
-        ModifyDict as ModifyDict,
-        NonceStrategy as NonceStrategy,
-        OnFillAttachment as OnFillAttachment,
-        OnFillDict as OnFillDict,
-        OrderBatches as OrderBatches,
-        OrderDict as OrderDict,
-        OrderInput as OrderInput,
-        OrderItem as OrderItem,
-        OrderList as OrderList,
-        PreparedInput as PreparedInput,
-        PreparedMessage as PreparedMessage,
-        RangeDict as RangeDict,
-        SignatureDomain as SignatureDomain,
-        SignatureMode as SignatureMode,
-        SignedTransaction as SignedTransaction,
-        SolanaInstruction as SolanaInstruction,
-        StopDict as StopDict,
-        TakeProfitDict as TakeProfitDict,
-        TimeInForce as TimeInForce,
-        TrailingStopDict as TrailingStopDict,
-        TransferKind as TransferKind,
-        TriggerBasketDict as TriggerBasketDict,
-        TriggerOrderType as TriggerOrderType,
-        WalletInput as WalletInput,
-        WalletMessage as WalletMessage,
-    )
+    # Types that exist only in the stubs (the dict shapes and the Literal
+    # aliases of _types.pyi), re-exported for type checkers.
+    from ._types import *  # noqa: F403
 
 
 def _read_version() -> str:
