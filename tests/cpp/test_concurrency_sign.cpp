@@ -1,7 +1,8 @@
 // Batches, signed and prepared (one driver): element i is its own message
 // with nonce base + i, results in input order, below 10 elements on the
 // calling thread and from 10 on the worker pool (this file also runs under
-// ThreadSanitizer); one error and no list when an element fails.
+// ThreadSanitizer); one error and no list when an element fails. Orders
+// batches go through the same driver; their results are golden cases.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -98,29 +99,6 @@ TEST(Batch, AFailingElementFailsTheCall) {
     for (const std::string& text : {outcome(s.sign_all(many, uint64_t{1})),
                                    outcome(prepare_all_orders(many, SignatureDomain::Mainnet, s.pubkey(), std::nullopt, uint64_t{1}))})
         EXPECT_TRUE(text == kTrigger || text == kSlippage) << text;
-}
-
-TEST(Batch, OrdersBatchesAreOneTransactionPerInnerList) {
-    Signer s = *Signer::create(seed_keypair(7), "mainnet");
-    s.set_compute_batch_order_ids(true);
-    for (size_t n : {3, 12}) {
-        std::vector<std::vector<OrderItem>> batches;
-        for (uint8_t i = 0; i < n; ++i) {
-            Cancel c{Hash{}, "BTC-USD"};
-            c.order_id.bytes.fill(i);
-            batches.push_back(i % 3 == 1 ? std::vector<OrderItem>{c} : orders(1 + i % 3));
-        }
-        auto txs = s.sign_orders_batch(batches, uint64_t{900});
-        ASSERT_TRUE(txs && txs->size() == n) << outcome(txs);
-        for (size_t i = 0; i < n; ++i) {
-            auto p = prepare_action(Action{Orders{batches[i]}}, SignatureDomain::Mainnet, s.pubkey(), std::nullopt, 900 + i);
-            EXPECT_EQ((*txs)[i].nonce, 900 + i);
-            EXPECT_EQ(std::tie((*txs)[i].order_id, (*txs)[i].order_ids), std::tie(p->order_id, p->order_ids)) << i;
-            EXPECT_TRUE(verifies(s.pubkey(), p->message_bytes, (*txs)[i].signature));
-        }
-        batches[n - 1].clear();
-        EXPECT_EQ(outcome(s.sign_orders_batch(batches, uint64_t{900})), "orders array cannot be empty");
-    }
 }
 
 TEST(Batch, SeveralCallersShareOneSignerWithoutSharingNonces) {
