@@ -30,6 +30,8 @@ PreparedMessage limit_prepared(SignatureDomain domain = SignatureDomain::Mainnet
 
 }  // namespace
 
+// The rows the golden refusals do not have: the order of the checks, the
+// exact suffix length, another signer, the highest domain byte.
 TEST(WalletDomain, SuffixChecksInOrder) {
     const PreparedMessage good = limit_prepared(SignatureDomain::Devnet);
     EXPECT_EQ(*prepared_domain(good), 3);
@@ -39,17 +41,12 @@ TEST(WalletDomain, SuffixChecksInOrder) {
         const char* expect;
     };
     const Case cases[] = {
-        {"no actions first", [](auto& p) { p.actions.clear(); p.message_bytes.resize(3); }, "orders array cannot be empty"},
         {"40 bytes", [](auto& p) { p.message_bytes.erase(p.message_bytes.begin(), p.message_bytes.end() - 40); }, kMissingSuffix},
         {"41 bytes", [](auto& p) { p.message_bytes.erase(p.message_bytes.begin(), p.message_bytes.end() - 41); }, "OK"},
         {"nonce before account text", [](auto& p) { p.nonce += 1; p.account = "bad-0"; }, kDiffers},
         {"account text", [](auto& p) { p.account = "bad0"; },
          "invalid base58: provided string contained invalid character '0' at byte 3"},
-        {"other account", [](auto& p) { p.account = seed_keypair(0x77).pubkey().to_base58(); }, kDiffers},
-        {"signer text", [](auto& p) { p.signer = "2"; }, "invalid key length: expected 32, got 1"},
         {"other signer", [](auto& p) { p.signer = seed_keypair(0x77).pubkey().to_base58(); }, "OK"},
-        {"domain 0", [](auto& p) { p.message_bytes.back() = 0; }, kBadDomain},
-        {"domain 4", [](auto& p) { p.message_bytes.back() = 4; }, kBadDomain},
         {"domain 255", [](auto& p) { p.message_bytes.back() = 255; }, kBadDomain},
     };
     for (const Case& c : cases) {
