@@ -64,30 +64,6 @@ TEST(Batch, BasePlusIndexInInputOrderOnBothSidesOfThePool) {
     }
 }
 
-TEST(Batch, DrawnBaseIsOneReservedTimestampRangeAndEmptyBatchesDrawNothing) {
-    const Signer s = *Signer::with_nonce_manager(seed_keypair(7), NonceStrategy::Counter, "mainnet");
-    const uint64_t before = *unique_timestamp();
-    EXPECT_TRUE(s.sign_all({}, std::nullopt)->empty());
-    EXPECT_TRUE(s.sign_orders_batch({}, std::nullopt)->empty());
-    EXPECT_TRUE(prepare_all_orders({}, SignatureDomain::Mainnet, s.pubkey(), std::nullopt, std::nullopt)->empty());
-    EXPECT_EQ(LAST_TIMESTAMP_NANOS.load(), before);
-    uint64_t last = before;
-    for (size_t n : {4, 40}) {
-        auto txs = s.sign_all(orders(n), std::nullopt);  // a timestamp base even for a counter signer
-        ASSERT_TRUE(txs);
-        EXPECT_GT((*txs)[0].nonce, last);
-        expect_batch(s, orders(n), *txs, (*txs)[0].nonce);
-        last = (*txs)[0].nonce + n - 1;
-        EXPECT_GT(*unique_timestamp(), last);
-    }
-    EXPECT_EQ(s.nonce_counter(), 0u);
-    auto prepared = prepare_all_orders(orders(3), SignatureDomain::Testnet, s.pubkey(), std::nullopt, std::nullopt);
-    ASSERT_TRUE(prepared);
-    EXPECT_GT((*prepared)[0].nonce, last);
-    EXPECT_EQ((*prepared)[2].nonce, (*prepared)[0].nonce + 2);
-    EXPECT_EQ((*prepared)[0].signer, (*prepared)[0].account);
-}
-
 TEST(Batch, AFailingElementFailsTheCall) {
     const Signer s = *Signer::create(seed_keypair(7), "mainnet");
     auto few = orders(5), many = orders(64);
