@@ -37,23 +37,16 @@ Json basket(Json actions, int wrappers = 1) {
 
 }  // namespace
 
-TEST(ClearSignText, HeaderLinesAndNetworks) {
-    // The 91-byte mainnet limit-order message (nonce 1700000000000000000, account 0x11 x 32).
-    std::vector<uint8_t> m = unhex("01000000000000000100000007000000000000004254432d5553440100a0724e1809000040787d01"
-                                   "0000000000000000000000002a36fe9c9717");
-    m.insert(m.end(), 32, 0x11);
-    m.push_back(0x01);
-    auto text = clear_sign::render_text(m.data(), m.size(), {limit()}, "AccountBase58Text", 1700000000000000000ull);
-    EXPECT_EQ(text.value_or(outcome(text)), "Vorn Exchange Transaction\nNetwork: mainnet\nAccount: AccountBase58Text\n"
-                     "Nonce: 1700000000000000000\nActions: 1\n"
-                     "Signable-Hash: fd320859e06ed6da5b830e2d1015a5db4cdd2c74e7c20f1cdc22ff8d5ac1e443\n[0] " +
-                         kLimitLine + "\n");
+// The whole text of every network is a golden case (tests/golden/wallet.json);
+// here what the Python surface cannot reach: a domain byte the text refuses,
+// and the first failing action stopping the text.
+TEST(ClearSignText, RefusalsOfTheWholeText) {
+    std::vector<uint8_t> m(91, 0x11);
     m.back() = 3;
-    text = clear_sign::render_text(m.data(), m.size(), {limit(), Json{{"rbc", {{"to", "R"}}}}}, "A", 7);
-    EXPECT_TRUE(text->starts_with("Vorn Exchange Transaction\nNetwork: devnet\nAccount: A\nNonce: 7\nActions: 2\n"));
-    EXPECT_TRUE(text->ends_with("\n[0] " + kLimitLine + "\n[1] RevokeCommissionFee to=R\n"));
+    auto text = clear_sign::render_text(m.data(), m.size(), {limit(), Json{{"rbc", {{"to", "R"}}}}}, "A", 7);
+    EXPECT_TRUE(text->ends_with("\n[0] " + kLimitLine + "\n[1] RevokeCommissionFee to=R\n")) << outcome(text);
     text = clear_sign::render_text(m.data(), m.size(), {limit(), Json{{"px", Json::object()}}}, "A", 7);
-    EXPECT_EQ(outcome(text), kUnsupported + "px");  // the first failing action stops the text
+    EXPECT_EQ(outcome(text), kUnsupported + "px");
     for (uint8_t bad : {0, 4, 255}) {
         m.back() = bad;
         EXPECT_EQ(outcome(clear_sign::render_text(m.data(), m.size(), {limit()}, "A", 1)), kField + "network domain");

@@ -1,7 +1,8 @@
 // Batches, signed and prepared (one driver): element i is its own message
 // with nonce base + i, results in input order, below 10 elements on the
 // calling thread and from 10 on the worker pool (this file also runs under
-// ThreadSanitizer); one error and no list when an element fails.
+// ThreadSanitizer); one error and no list when an element fails. Orders
+// batches go through the same driver; their results are golden cases.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -63,30 +64,6 @@ TEST(Batch, BasePlusIndexInInputOrderOnBothSidesOfThePool) {
     }
 }
 
-TEST(Batch, DrawnBaseIsOneReservedTimestampRangeAndEmptyBatchesDrawNothing) {
-    const Signer s = *Signer::with_nonce_manager(seed_keypair(7), NonceStrategy::Counter, "mainnet");
-    const uint64_t before = *unique_timestamp();
-    EXPECT_TRUE(s.sign_all({}, std::nullopt)->empty());
-    EXPECT_TRUE(s.sign_orders_batch({}, std::nullopt)->empty());
-    EXPECT_TRUE(prepare_all_orders({}, SignatureDomain::Mainnet, s.pubkey(), std::nullopt, std::nullopt)->empty());
-    EXPECT_EQ(LAST_TIMESTAMP_NANOS.load(), before);
-    uint64_t last = before;
-    for (size_t n : {4, 40}) {
-        auto txs = s.sign_all(orders(n), std::nullopt);  // a timestamp base even for a counter signer
-        ASSERT_TRUE(txs);
-        EXPECT_GT((*txs)[0].nonce, last);
-        expect_batch(s, orders(n), *txs, (*txs)[0].nonce);
-        last = (*txs)[0].nonce + n - 1;
-        EXPECT_GT(*unique_timestamp(), last);
-    }
-    EXPECT_EQ(s.nonce_counter(), 0u);
-    auto prepared = prepare_all_orders(orders(3), SignatureDomain::Testnet, s.pubkey(), std::nullopt, std::nullopt);
-    ASSERT_TRUE(prepared);
-    EXPECT_GT((*prepared)[0].nonce, last);
-    EXPECT_EQ((*prepared)[2].nonce, (*prepared)[0].nonce + 2);
-    EXPECT_EQ((*prepared)[0].signer, (*prepared)[0].account);
-}
-
 TEST(Batch, AFailingElementFailsTheCall) {
     const Signer s = *Signer::create(seed_keypair(7), "mainnet");
     auto few = orders(5), many = orders(64);
@@ -98,29 +75,6 @@ TEST(Batch, AFailingElementFailsTheCall) {
     for (const std::string& text : {outcome(s.sign_all(many, uint64_t{1})),
                                    outcome(prepare_all_orders(many, SignatureDomain::Mainnet, s.pubkey(), std::nullopt, uint64_t{1}))})
         EXPECT_TRUE(text == kTrigger || text == kSlippage) << text;
-}
-
-TEST(Batch, OrdersBatchesAreOneTransactionPerInnerList) {
-    Signer s = *Signer::create(seed_keypair(7), "mainnet");
-    s.set_compute_batch_order_ids(true);
-    for (size_t n : {3, 12}) {
-        std::vector<std::vector<OrderItem>> batches;
-        for (uint8_t i = 0; i < n; ++i) {
-            Cancel c{Hash{}, "BTC-USD"};
-            c.order_id.bytes.fill(i);
-            batches.push_back(i % 3 == 1 ? std::vector<OrderItem>{c} : orders(1 + i % 3));
-        }
-        auto txs = s.sign_orders_batch(batches, uint64_t{900});
-        ASSERT_TRUE(txs && txs->size() == n) << outcome(txs);
-        for (size_t i = 0; i < n; ++i) {
-            auto p = prepare_action(Action{Orders{batches[i]}}, SignatureDomain::Mainnet, s.pubkey(), std::nullopt, 900 + i);
-            EXPECT_EQ((*txs)[i].nonce, 900 + i);
-            EXPECT_EQ(std::tie((*txs)[i].order_id, (*txs)[i].order_ids), std::tie(p->order_id, p->order_ids)) << i;
-            EXPECT_TRUE(verifies(s.pubkey(), p->message_bytes, (*txs)[i].signature));
-        }
-        batches[n - 1].clear();
-        EXPECT_EQ(outcome(s.sign_orders_batch(batches, uint64_t{900})), "orders array cannot be empty");
-    }
 }
 
 TEST(Batch, SeveralCallersShareOneSignerWithoutSharingNonces) {

@@ -25,13 +25,15 @@ from elftools.elf.elffile import ELFFile
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tests" / "python"))
-from conftest import b58decode, b58encode, limit_order, message  # noqa: E402
+from conftest import b58decode  # noqa: E402
 from test_stubs import run_stubtest  # noqa: E402
 
 TAG = f"cp{sys.version_info.major}{sys.version_info.minor}"
-SEED = bytes(range(101, 133))
-NONCE = 1712345678901234567
 BUNDLED = ("libsodium", "libtbb")
+# A recorded signing (tests/golden/actions.json): the installed module must
+# give the same result, and its signature must verify over the recorded bytes.
+CASE = next(c for c in json.loads((ROOT / "tests" / "golden" / "actions.json").read_text(encoding="utf-8"))
+            if c["name"] == "sign/order/limit_testnet")
 
 # Runs inside the fresh environment, outside the source tree: signs, then
 # reports where the process mapped the bundled libraries from.
@@ -40,13 +42,11 @@ SCRIPT = textwrap.dedent(
     import json
     import vorn_keychain as vk
 
-    signer = vk.Signer(vk.Keypair.from_bytes(bytes(range(101, 133))), "testnet")
-    order = {{"type": "order", "symbol": "SOL-USD", "is_buy": False, "price": 150.5, "size": 2.0,
-             "order_type": {{"type": "limit", "tif": "IOC"}}}}
+    signer = vk.Signer(vk.Keypair.from_bytes(bytes.fromhex({CASE["signer"]["secret"]!r})), {CASE["signer"]["domain"]!r})
+    signed = signer.sign(*{CASE["args"]!r}, **{CASE["kwargs"]!r})
     with open("/proc/self/maps") as maps:
         mapped = sorted({{line.split()[-1] for line in maps if {BUNDLED!r}[0] in line or {BUNDLED!r}[1] in line}})
-    print(json.dumps({{"file": vk._native.__file__, "mapped": mapped,
-                      "signed": signer.sign(order, nonce={NONCE})}}))
+    print(json.dumps({{"file": vk._native.__file__, "mapped": mapped, "signed": signed}}))
     """
 )
 
@@ -139,11 +139,9 @@ def test_installed_extension_uses_the_bundled_libraries_and_signs(site, tmp_path
     assert search == ["$ORIGIN/../vorn_keychain.libs"]
     assert [pathlib.Path(p).resolve() for p in out["mapped"]] == [(libs_dir / n).resolve() for n in bundled]
 
-    key = nacl.signing.SigningKey(SEED)
-    signed = out["signed"]
-    assert signed["signer"] == b58encode(bytes(key.verify_key))
-    msg = message([limit_order("SOL-USD", False, 150.5, 2.0, tif=1)], NONCE, bytes(key.verify_key), domain=2)
-    key.verify_key.verify(msg, b58decode(signed["signature"]))
+    assert out["signed"] == CASE["result"]
+    message = bytes.fromhex(CASE["messages"][0]["$bytes"])
+    nacl.signing.VerifyKey(b58decode(out["signed"]["signer"])).verify(message, b58decode(out["signed"]["signature"]))
 
 
 def test_stubs_match_the_installed_module(site, tmp_path):

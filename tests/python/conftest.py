@@ -4,7 +4,6 @@ keys, base58, signature checks, child interpreters."""
 import json
 import os
 import re
-import struct
 import subprocess
 import sys
 
@@ -43,19 +42,6 @@ def b58decode(text: str) -> bytes:
 
 OID = b58encode(b"\xab" * 32)
 OTHER = b58encode(b"\x22" * 32)
-
-
-def limit_order(symbol, is_buy, price, size, tif=0):
-    """The wire record of a plain limit order (used by the wheel test)."""
-    units = [struct.pack("<Q", max(0, min(2**64 - 1, int(x * 1e8 + 0.5)))) for x in (price, size)]
-    raw = symbol.encode()
-    return (struct.pack("<IQ", 1, len(raw)) + raw + bytes([is_buy]) + units[0] + units[1]
-            + struct.pack("<I", tif) + b"\0\0")
-
-
-def message(records, nonce, account: bytes, domain=1):
-    """A signing message in the plain format: count, records, nonce, account, domain."""
-    return struct.pack("<Q", len(records)) + b"".join(records) + struct.pack("<Q", nonce) + account + bytes([domain])
 
 
 def verifies(pubkey_b58: str, msg: bytes, signature_b58: str) -> bool:

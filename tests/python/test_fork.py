@@ -101,15 +101,3 @@ def test_children_sign_parallel_batches(scenario):
     assert len(set(hashes)) == len(hashes) and all(len(b58decode(h)) == 32 for h in hashes)
     if scenario == "os_fork" and len(os.sched_getaffinity(0)) > 1:
         assert min(rec["threads"] for rec in out["children"]) > 1
-
-
-def test_counter_nonces_repeat_across_fork():
-    # A counter signer is plain process memory: parent and child continue from
-    # the same value. Only the timestamp strategies are unique across processes.
-    out = run("""
-        counter = vk.Signer.with_nonce_manager(vk.Keypair(), "counter", "mainnet")
-        counter.sign_faucet()
-        out = {"child": fork(lambda: [counter.sign_faucet()["nonce"] for _ in range(3)]),
-               "parent": [counter.sign_faucet()["nonce"] for _ in range(3)]}
-    """)
-    assert out == {"child": [1, 2, 3], "parent": [1, 2, 3]}

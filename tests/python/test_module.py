@@ -1,7 +1,8 @@
 """The module as a CPython extension: registration, re-import, sub-interpreters,
 the internal-fault class, object semantics of Keypair and Signer, the calls
 whose results are not fixed (random hashes, timestamps, generated keys), an
-allocation failure, and external signing end to end."""
+allocation failure (external signing end to end is a golden case,
+tests/golden/wallet.json)."""
 
 import copy
 import gc
@@ -10,10 +11,9 @@ import pickle
 import sys
 import textwrap
 
-import nacl.signing
 import pytest
 
-from conftest import LIMIT, OID, ROOT, SEED, b58encode, run_child, skip_under_asan, verifies
+from conftest import OID, ROOT, run_child, skip_under_asan, verifies
 from vorn_keychain import _native as vk
 
 
@@ -82,20 +82,6 @@ def test_unfixed_results():
     before = vk.current_timestamp()
     nonce = vk.Signer(b, "mainnet").sign({"type": "cancel_all"})["nonce"]
     assert before < nonce < vk.current_timestamp()
-
-
-def test_external_wallet_round_trip_equals_local_signing():
-    key = nacl.signing.SigningKey(SEED)
-    account = b58encode(bytes(key.verify_key))
-    local = vk.Signer(vk.Keypair(SEED), "testnet")
-    local.set_compute_batch_order_ids(True)
-    prepared = vk.py_prepare_order_group([LIMIT, LIMIT], "testnet", account, nonce=5)
-    signature = b58encode(key.sign(prepared["message_bytes"]).signature)
-    assert vk.py_finalize_transaction(prepared, signature) == local.sign_group([LIMIT, LIMIT], nonce=5)
-    for mode in ("raw", "base58", "offchain"):
-        wallet = vk.prepare_wallet_message(prepared, mode)
-        signed = vk.finalize_wallet_message(wallet, b58encode(key.sign(wallet["message_bytes"]).signature))
-        assert signed == local.sign_wallet_prepared(wallet)
 
 
 @skip_under_asan

@@ -26,7 +26,6 @@ ACCEPTED = [
     (dict(LIMIT, price=Price(), size=2), "l.px", 123.5), (dict(LIMIT, size=True), "l.sz", 1.0),
     (dict(LIMIT, reduce_only=1), "l.r", False), (dict(LIMIT, reduce_only="true"), "l.r", False),
     (dict(LIMIT, iso=None), "l.i", False), (dict(LIMIT, reduce_only=numpy_like_bool(True)), "l.r", True),
-    (dict(LIMIT, reduce_only=numpy_like_bool(False)), "l.r", False),
     (dict(LIMIT, is_buy=numpy_like_bool(False)), "l.b", False), (dict(LIMIT, price=math.nan), "l.px", None),
     *[(dict(LIMIT, order_type={"type": "limit", "tif": tif}), "l.tif", want)
       for tif, want in (("alo", "ALO"), ("Ioc", "IOC"), (5, "GTC"), (None, "GTC"), ("\u0131oc", "IOC"))],

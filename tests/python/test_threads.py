@@ -37,22 +37,6 @@ def test_one_signer_many_threads_single_and_parallel_batches(signer):
         assert verifies(signer.pubkey, msg, tx["signature"])
 
 
-def test_default_nonces_are_unique_across_threads_signers_and_batches(keypair):
-    signers = [vk.Signer(keypair, "mainnet")] * 2 + [vk.Signer.with_nonce_manager(keypair, s, "mainnet")
-                                                      for s in ("timestamp", "high_frequency")]
-
-    def work(i):
-        s = signers[i % 4]
-        return ([s.sign_faucet()["nonce"] for _ in range(150)] + [t["nonce"] for t in s.sign_all([LIMIT] * 12)]
-                + [p["nonce"] for p in vk.py_prepare_all_orders([LIMIT] * 3, "mainnet", s.pubkey)]
-                + [vk.py_prepare_faucet_request("mainnet", s.pubkey)["nonce"], vk.current_timestamp()])
-
-    before = vk.current_timestamp()
-    nonces = run_threads(8, work)
-    assert len(nonces) == len(set(nonces)) == 8 * 167
-    assert min(nonces) > before and max(nonces) < vk.current_timestamp()
-
-
 def test_counter_signer_shared_by_threads(keypair):
     s = vk.Signer.with_nonce_manager(keypair, "counter", "mainnet")
     assert sorted(run_threads(5, lambda i: [s.sign_faucet()["nonce"] for _ in range(100)])) == list(range(500))
