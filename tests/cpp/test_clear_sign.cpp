@@ -1,9 +1,11 @@
 // The clear-sign text: header, one line per action kind, the refusals of
 // kinds without a line, malformed fields and control bytes, the nesting
-// limit, and numbers printed as the exchange reads them.
+// limit, and numbers printed as the exchange reads them: exactly the
+// fixed-point integer the wire carries, or refused.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "test_util.hpp"
 #include "wallet/clear_sign.hpp"
@@ -76,4 +78,42 @@ TEST(ClearSignNumber, PrintedAsTheExchangeStoresThem) {
         EXPECT_EQ(line_of(limit(row[0])), row[1].is_null() ? kField + "finite number" : prefix + row[1].get<std::string>() + suffix)
             << row[0].dump();
     EXPECT_EQ(line_of(limit(std::nan(""))), kField + "finite number");
+}
+
+TEST(ClearSignNumber, EveryPriceBelowNinetyMillionKeepsItsRendering) {
+    // Random 8-decimal prices and arbitrary doubles below 9e7: none is refused
+    // as inexact, and each prints exactly as the double-based rendering does.
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 200000; ++i) {
+        const Json v = i % 2 ? static_cast<double>(rng() % 9000000000000000ULL) / 1e8
+                             : std::uniform_real_distribution<double>(0.0, 9e7)(rng);
+        auto shown = clear_sign::exact(&v);
+        ASSERT_TRUE(shown.has_value()) << v;
+        ASSERT_EQ(*shown, clear_sign::format_fixed8(clear_sign::quantise(v.get<double>()))) << v;
+    }
+}
+
+TEST(ClearSignLine, UnicodeControlsAreRefusedInEveryTextField) {
+    // Line and paragraph separators, C1 and bidirectional controls would forge
+    // or reorder lines; their neighbours pass.
+    const struct { const char* utf8; bool refused; } cases[] = {
+        {"\x1F", true}, {"\x7F", true}, {"\u0080", true}, {"\u0085", true}, {"\u009F", true},
+        {"\u00A0", false}, {"\u00E9", false}, {"\u200D", false}, {"\u200E", true}, {"\u200F", true},
+        {"\u2010", false}, {"\u2027", false}, {"\u2028", true}, {"\u2029", true}, {"\u202A", true},
+        {"\u202E", true}, {"\u202F", false}, {"\u2065", false}, {"\u2066", true}, {"\u2069", true},
+        {"\u206A", false}, {"\U0001F600", false}};
+    for (const auto& c : cases) {
+        const std::string s = "BTC" + std::string(c.utf8) + "-USD";
+        const struct { Json action; std::string field; } places[] = {
+            {Json{{"cx", {{"c", s}, {"oid", "x"}}}}, "c"},
+            {Json{{"cx", {{"c", "X"}, {"oid", s}}}}, "oid"},
+            {Json{{"cxa", {{"c", {"ETH", s}}}}}, "c"},
+            {Json{{"renameSubAccount", {{"account", "a"}, {"name", s}}}}, "name"},
+            {Json{{"updateUserSettings", {{"m", {{s, 2.0}}}}}}, "m"}};
+        for (const auto& p : places) {
+            const std::string got = line_of(p.action);
+            if (c.refused) EXPECT_EQ(got, kField + p.field) << p.action;
+            else EXPECT_NE(got.find(s), std::string::npos) << got;
+        }
+    }
 }
