@@ -62,9 +62,168 @@ Status check_chars(std::string_view text) {
     return {};
 }
 
+// Wide limbs: five base-58 digits each (58^5 < 2^30).
+constexpr uint64_t kLimb5 = 58ull * 58 * 58 * 58 * 58;
+
+// 2^(32k) for k = 0..15 in base-58^5 limbs, least significant first, so a
+// value given as big-endian 32-bit words becomes limbs by multiply-accumulate.
+struct WordPowers {
+    uint32_t limb[16][18];
+    uint8_t used[16];
+    constexpr WordPowers() : limb{}, used{} {
+        uint64_t cur[18] = {1};
+        size_t n = 1;
+        for (size_t k = 0; k < 16; ++k) {
+            for (size_t j = 0; j < n; ++j) limb[k][j] = static_cast<uint32_t>(cur[j]);
+            used[k] = static_cast<uint8_t>(n);
+            uint64_t carry = 0;
+            for (size_t j = 0; j < n; ++j) {
+                const uint64_t x = (cur[j] << 32) + carry;
+                cur[j] = x % kLimb5;
+                carry = x / kLimb5;
+            }
+            while (carry != 0) {
+                cur[n++] = carry % kLimb5;
+                carry /= kLimb5;
+            }
+        }
+    }
+};
+constexpr WordPowers kWordPowers;
+
+// Moves everything above 58^5 in each limb into the next one.
+template <size_t L>
+void carry_limbs(uint64_t (&acc)[L]) {
+    for (size_t j = 0; j + 1 < L; ++j) {
+        acc[j + 1] += acc[j] / kLimb5;
+        acc[j] %= kLimb5;
+    }
+}
+
+// N bytes (32 or 64) to text. Words of 32 bits times the table give limbs of
+// five digits; four words at most are added between carries, so no limb
+// passes 4 * 2^32 * 58^5 + 58^5 < 2^64.
+template <size_t N>
+size_t encode_fixed(const uint8_t* data, char* out) {
+    constexpr size_t kWords = N / 4;
+    constexpr size_t kLimbs = N == 32 ? 9 : 18;  // 45 or 90 digits: 44 and 88 needed
+    constexpr size_t kDigits = kLimbs * 5;
+    static_assert(N == 32 || N == 64);
+    uint64_t acc[kLimbs] = {};
+    for (size_t i = 0; i < kWords; ++i) {
+        const uint64_t w = (uint64_t{data[4 * i]} << 24) | (uint64_t{data[4 * i + 1]} << 16) |
+                           (uint64_t{data[4 * i + 2]} << 8) | uint64_t{data[4 * i + 3]};
+        const size_t k = kWords - 1 - i;
+        const size_t used = kWordPowers.used[k];
+        for (size_t j = 0; j < used; ++j) acc[j] += w * kWordPowers.limb[k][j];
+        if (i % 4 == 3) carry_limbs(acc);
+    }
+    uint8_t raw[kDigits];  // most significant digit first
+    for (size_t j = 0; j < kLimbs; ++j) {
+        uint32_t v = static_cast<uint32_t>(acc[kLimbs - 1 - j]);
+        for (size_t d = 5; d > 0; --d) {
+            raw[j * 5 + d - 1] = static_cast<uint8_t>(v % 58);
+            v /= 58;
+        }
+    }
+    size_t zeros = 0;
+    while (zeros < N && data[zeros] == 0) ++zeros;
+    size_t skip = 0;
+    while (skip < kDigits && raw[skip] == 0) ++skip;
+    size_t len = 0;
+    for (; len < zeros; ++len) out[len] = '1';
+    for (size_t p = skip; p < kDigits; ++p) out[len++] = kAlphabet[raw[p]];
+    // The limbs and digits held the value (a secret key, for some callers).
+    sodium_memzero(acc, sizeof acc);
+    sodium_memzero(raw, sizeof raw);
+    return len;
+}
+
+// Text of 32 to 44 characters that encodes exactly 32 bytes, decoded into
+// out; false when the text is anything else (a bad character, a value of
+// another length), which the general decoder then describes.
+bool decode_fixed_32(std::string_view text, uint8_t* out) {
+    constexpr size_t kDigits = 45;
+    const size_t n = text.size();
+    if (n < 32 || n > kBase58Max32) return false;  // no other length decodes to 32 bytes
+    uint8_t raw[kDigits];  // most significant digit first, zero-padded
+    const size_t pad = kDigits - n;
+    for (size_t i = 0; i < pad; ++i) raw[i] = 0;
+    int8_t bad = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t c = static_cast<uint8_t>(text[i]);
+        const int8_t d = kDecode.v[c & 0x7f] | static_cast<int8_t>(-(c >> 7));
+        bad |= d;
+        raw[pad + i] = static_cast<uint8_t>(d);
+    }
+    if (bad < 0) return false;
+    // Nine limbs of five digits, then Horner's rule into nine big-endian
+    // 32-bit words; the first word holds anything past 256 bits.
+    uint64_t words[9] = {};
+    for (size_t j = 0; j < 9; ++j) {
+        const uint8_t* r = raw + 5 * j;
+        uint64_t carry = (((uint64_t{r[0]} * 58 + r[1]) * 58 + r[2]) * 58 + r[3]) * 58 + r[4];
+        for (size_t k = 9; k > 0; --k) {
+            const uint64_t x = words[k - 1] * kLimb5 + carry;
+            words[k - 1] = x & 0xffffffffu;
+            carry = x >> 32;
+        }
+    }
+    bool ok = words[0] == 0;
+    uint8_t bytes[32];
+    for (size_t k = 0; k < 8; ++k) {
+        const uint64_t w = words[k + 1];
+        bytes[4 * k] = static_cast<uint8_t>(w >> 24);
+        bytes[4 * k + 1] = static_cast<uint8_t>(w >> 16);
+        bytes[4 * k + 2] = static_cast<uint8_t>(w >> 8);
+        bytes[4 * k + 3] = static_cast<uint8_t>(w);
+    }
+    if (ok) {
+        // Each leading '1' stands for one zero byte; the value's own length
+        // fills the rest, so the total is 32 exactly when the counts agree.
+        size_t ones = 0, zeros = 0;
+        while (ones < n && text[ones] == '1') ++ones;
+        while (zeros < 32 && bytes[zeros] == 0) ++zeros;
+        ok = ones == zeros;
+        if (ok)
+            for (size_t k = 0; k < 32; ++k) out[k] = bytes[k];
+    }
+    sodium_memzero(words, sizeof words);
+    sodium_memzero(bytes, sizeof bytes);
+    return ok;
+}
+
 }  // namespace
 
+size_t base58_encode_32(const uint8_t* data, char* out) { return encode_fixed<32>(data, out); }
+size_t base58_encode_64(const uint8_t* data, char* out) { return encode_fixed<64>(data, out); }
+
+std::string base58_encode_32(const uint8_t* data) {
+    char buf[kBase58Max32];
+    return std::string(buf, encode_fixed<32>(data, buf));
+}
+
+std::string base58_encode_64(const uint8_t* data) {
+    char buf[kBase58Max64];
+    std::string s(buf, encode_fixed<64>(data, buf));
+    sodium_memzero(buf, sizeof buf);
+    return s;
+}
+
 std::string base58_encode(const uint8_t* data, size_t len) {
+    if (len == 32) return base58_encode_32(data);
+    if (len == 64) return base58_encode_64(data);
+    return base58_encode_generic(data, len);
+}
+
+Result<size_t> base58_decode_32(std::string_view text, uint8_t* out) {
+    if (decode_fixed_32(text, out)) return size_t{32};
+    // Reports the error or the decoded length; with no room, writes nothing
+    // (a length-32 value never gets here).
+    return base58_decode_into(text, out, 0);
+}
+
+std::string base58_encode_generic(const uint8_t* data, size_t len) {
     // Works in limbs of 58^5 (< 2^30) and feeds four input bytes per pass, so
     // a 64-byte signature needs a few hundred divisions instead of thousands.
     constexpr uint64_t kLimb = 58ull * 58 * 58 * 58 * 58;
