@@ -3,6 +3,7 @@
 #include <sodium.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace vorn {
 
@@ -100,14 +101,45 @@ void carry_limbs(uint64_t (&acc)[L]) {
     }
 }
 
-// N bytes (32 or 64) to text. Words of 32 bits times the table give limbs of
-// five digits; four words at most are added between carries, so no limb
-// passes 4 * 2^32 * 58^5 + 58^5 < 2^64.
+// The five digits of a limb below 58^5 as alphabet characters, most
+// significant first: v * ceil(2^54 / 58^4) holds v / 58^4 with a 54-bit
+// fraction exact enough for all five digits (checked for every limb value),
+// and each digit is the integer part after one more multiplication by 58.
+inline void limb_digits(uint64_t v, char* out) {
+    constexpr uint64_t kScale = (1ull << 54) / (58ull * 58 * 58 * 58) + 1;
+    constexpr uint64_t kFraction = (1ull << 54) - 1;
+    uint64_t y = v * kScale;
+    out[0] = kAlphabet[y >> 54];
+    for (size_t k = 1; k < 5; ++k) {
+        y = (y & kFraction) * 58;
+        out[k] = kAlphabet[y >> 54];
+    }
+}
+
+// Words added between carries in encode_fixed.
+constexpr size_t kWordsPerCarry = 8;
+
+// True when kWordsPerCarry words of all ones, added to carried limbs, keep
+// every limb below 2^64.
+constexpr bool carries_suffice() {
+    for (size_t first = 0; first < 16; first += kWordsPerCarry) {
+        for (size_t j = 0; j < 18; ++j) {
+            unsigned __int128 sum = kLimb5;
+            for (size_t k = first; k < first + kWordsPerCarry; ++k)
+                if (j < kWordPowers.used[k]) sum += static_cast<unsigned __int128>(0xffffffffu) * kWordPowers.limb[k][j];
+            if (sum >> 64) return false;
+        }
+    }
+    return true;
+}
+static_assert(carries_suffice());
+
+// N bytes (32 or 64) to text. Big-endian 32-bit words times the table give
+// limbs of five digits, carried every kWordsPerCarry words.
 template <size_t N>
 size_t encode_fixed(const uint8_t* data, char* out) {
     constexpr size_t kWords = N / 4;
     constexpr size_t kLimbs = N == 32 ? 9 : 18;  // 45 or 90 digits: 44 and 88 needed
-    constexpr size_t kDigits = kLimbs * 5;
     static_assert(N == 32 || N == 64);
     uint64_t acc[kLimbs] = {};
     for (size_t i = 0; i < kWords; ++i) {
@@ -116,27 +148,28 @@ size_t encode_fixed(const uint8_t* data, char* out) {
         const size_t k = kWords - 1 - i;
         const size_t used = kWordPowers.used[k];
         for (size_t j = 0; j < used; ++j) acc[j] += w * kWordPowers.limb[k][j];
-        if (i % 4 == 3) carry_limbs(acc);
+        if (i % kWordsPerCarry == kWordsPerCarry - 1) carry_limbs(acc);
     }
-    uint8_t raw[kDigits];  // most significant digit first
-    for (size_t j = 0; j < kLimbs; ++j) {
-        uint32_t v = static_cast<uint32_t>(acc[kLimbs - 1 - j]);
-        for (size_t d = 5; d > 0; --d) {
-            raw[j * 5 + d - 1] = static_cast<uint8_t>(v % 58);
-            v /= 58;
-        }
-    }
+    // A '1' for each leading zero byte, then the digits from the value's
+    // highest nonzero one.
     size_t zeros = 0;
     while (zeros < N && data[zeros] == 0) ++zeros;
-    size_t skip = 0;
-    while (skip < kDigits && raw[skip] == 0) ++skip;
-    size_t len = 0;
-    for (; len < zeros; ++len) out[len] = '1';
-    for (size_t p = skip; p < kDigits; ++p) out[len++] = kAlphabet[raw[p]];
-    // The limbs and digits held the value (a secret key, for some callers).
+    std::memset(out, '1', zeros);
+    char* o = out + zeros;
+    size_t top = kLimbs;  // limbs at and above top are zero
+    while (top > 0 && acc[top - 1] == 0) --top;
+    if (top > 0) {
+        char five[5];
+        limb_digits(acc[top - 1], five);
+        size_t k = 0;
+        while (five[k] == '1') ++k;  // the limb is nonzero, so k < 5
+        for (; k < 5; ++k) *o++ = five[k];
+        for (size_t j = top - 1; j > 0; --j, o += 5) limb_digits(acc[j - 1], o);
+        sodium_memzero(five, sizeof five);
+    }
+    // The limbs held the value (a secret key, for some callers).
     sodium_memzero(acc, sizeof acc);
-    sodium_memzero(raw, sizeof raw);
-    return len;
+    return static_cast<size_t>(o - out);
 }
 
 // Text of 32 to 44 characters that encodes exactly 32 bytes, decoded into

@@ -1,0 +1,44 @@
+// Runs one base58 operation of the core a given number of times, for
+// instruction counts under callgrind: bench/hotpath.py runs it with N and
+// with 0 calls and divides the difference by N.
+//
+//   base58_count decode32|encode32|encode64 N
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "types/base58.hpp"
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s decode32|encode32|encode64 N\n", argv[0]);
+        return 2;
+    }
+    const std::string op = argv[1];
+    const long n = std::atol(argv[2]);
+    uint8_t bytes[64];
+    for (int i = 0; i < 64; ++i) bytes[i] = static_cast<uint8_t>(i * 73 + 29);  // no leading zero byte
+    char text[vorn::kBase58Max64];
+    const size_t key_len = vorn::base58_encode_32(bytes, text);
+    const std::string key(text, key_len);
+    unsigned sink = 0;
+    for (long i = 0; i < n; ++i) {
+        bytes[31] = static_cast<uint8_t>(i);  // a new value each call
+        if (op == "decode32") {
+            uint8_t out[32];
+            auto r = vorn::base58_decode_32(key, out);
+            sink += r ? out[31] : 1;
+        } else if (op == "encode32") {
+            sink += static_cast<unsigned>(vorn::base58_encode_32(bytes, text));
+        } else if (op == "encode64") {
+            sink += static_cast<unsigned>(vorn::base58_encode_64(bytes, text));
+        } else {
+            std::fprintf(stderr, "unknown operation %s\n", op.c_str());
+            return 2;
+        }
+    }
+    std::printf("%u\n", sink);
+    return 0;
+}
