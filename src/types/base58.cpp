@@ -66,17 +66,23 @@ Status check_chars(std::string_view text) {
 // Wide limbs: five base-58 digits each (58^5 < 2^30).
 constexpr uint64_t kLimb5 = 58ull * 58 * 58 * 58 * 58;
 
-// 2^(32k) for k = 0..15 in base-58^5 limbs, least significant first, so a
-// value given as big-endian 32-bit words becomes limbs by multiply-accumulate.
+// Inputs up to this many 32-bit words (128 bytes) take the table path.
+constexpr size_t kTableWords = 32;
+constexpr size_t kTableLimbs = 36;  // 180 digits; 128 bytes need at most 175
+
+// 2^(32k) for k below kTableWords in base-58^5 limbs, least significant
+// first, so a value given as big-endian 32-bit words becomes limbs by
+// multiply-accumulate.
 struct WordPowers {
-    uint32_t limb[16][18];
-    uint8_t used[16];
+    uint32_t limb[kTableWords][kTableLimbs];
+    uint8_t used[kTableWords + 1];  // used[k] limbs hold any value below 2^(32k)
     constexpr WordPowers() : limb{}, used{} {
-        uint64_t cur[18] = {1};
+        uint64_t cur[kTableLimbs] = {1};
         size_t n = 1;
-        for (size_t k = 0; k < 16; ++k) {
-            for (size_t j = 0; j < n; ++j) limb[k][j] = static_cast<uint32_t>(cur[j]);
+        for (size_t k = 0; k <= kTableWords; ++k) {
             used[k] = static_cast<uint8_t>(n);
+            if (k == kTableWords) break;
+            for (size_t j = 0; j < n; ++j) limb[k][j] = static_cast<uint32_t>(cur[j]);
             uint64_t carry = 0;
             for (size_t j = 0; j < n; ++j) {
                 const uint64_t x = (cur[j] << 32) + carry;
@@ -91,11 +97,11 @@ struct WordPowers {
     }
 };
 constexpr WordPowers kWordPowers;
+static_assert(kWordPowers.used[kTableWords] <= kTableLimbs);
 
 // Moves everything above 58^5 in each limb into the next one.
-template <size_t L>
-void carry_limbs(uint64_t (&acc)[L]) {
-    for (size_t j = 0; j + 1 < L; ++j) {
+inline void carry_limbs(uint64_t* acc, size_t limbs) {
+    for (size_t j = 0; j + 1 < limbs; ++j) {
         acc[j + 1] += acc[j] / kLimb5;
         acc[j] %= kLimb5;
     }
@@ -116,14 +122,14 @@ inline void limb_digits(uint64_t v, char* out) {
     }
 }
 
-// Words added between carries in encode_fixed.
+// Words added between carries in encode_table.
 constexpr size_t kWordsPerCarry = 8;
 
-// True when kWordsPerCarry words of all ones, added to carried limbs, keep
-// every limb below 2^64.
+// True when any kWordsPerCarry consecutive powers times words of all ones,
+// added to carried limbs, keep every limb below 2^64.
 constexpr bool carries_suffice() {
-    for (size_t first = 0; first < 16; first += kWordsPerCarry) {
-        for (size_t j = 0; j < 18; ++j) {
+    for (size_t first = 0; first + kWordsPerCarry <= kTableWords; ++first) {
+        for (size_t j = 0; j < kTableLimbs; ++j) {
             unsigned __int128 sum = kLimb5;
             for (size_t k = first; k < first + kWordsPerCarry; ++k)
                 if (j < kWordPowers.used[k]) sum += static_cast<unsigned __int128>(0xffffffffu) * kWordPowers.limb[k][j];
@@ -134,29 +140,38 @@ constexpr bool carries_suffice() {
 }
 static_assert(carries_suffice());
 
-// N bytes (32 or 64) to text. Big-endian 32-bit words times the table give
-// limbs of five digits, carried every kWordsPerCarry words.
-template <size_t N>
-size_t encode_fixed(const uint8_t* data, char* out) {
-    constexpr size_t kWords = N / 4;
-    constexpr size_t kLimbs = N == 32 ? 9 : 18;  // 45 or 90 digits: 44 and 88 needed
-    static_assert(N == 32 || N == 64);
-    uint64_t acc[kLimbs] = {};
-    for (size_t i = 0; i < kWords; ++i) {
-        const uint64_t w = (uint64_t{data[4 * i]} << 24) | (uint64_t{data[4 * i + 1]} << 16) |
-                           (uint64_t{data[4 * i + 2]} << 8) | uint64_t{data[4 * i + 3]};
-        const size_t k = kWords - 1 - i;
+// Up to 128 bytes to text; out holds len * 138 / 100 + 1 characters. The
+// bytes are read as big-endian 32-bit words (zero-padded in front), the
+// words times the table give limbs of five digits, carried every
+// kWordsPerCarry words.
+[[gnu::always_inline]] inline size_t encode_table(const uint8_t* data, size_t len, char* out) {
+    uint8_t padded[kTableWords * 4];
+    const size_t words = (len + 3) / 4;
+    const size_t lead = words * 4 - len;
+    const uint8_t* src = data;
+    if (lead != 0) {
+        std::memset(padded, 0, lead);
+        std::memcpy(padded + lead, data, len);
+        src = padded;
+    }
+    const size_t limbs = kWordPowers.used[words];  // the value is below 2^(32 words)
+    uint64_t acc[kTableLimbs];
+    std::memset(acc, 0, limbs * sizeof(uint64_t));
+    for (size_t i = 0; i < words; ++i) {
+        const uint64_t w = (uint64_t{src[4 * i]} << 24) | (uint64_t{src[4 * i + 1]} << 16) |
+                           (uint64_t{src[4 * i + 2]} << 8) | uint64_t{src[4 * i + 3]};
+        const size_t k = words - 1 - i;
         const size_t used = kWordPowers.used[k];
         for (size_t j = 0; j < used; ++j) acc[j] += w * kWordPowers.limb[k][j];
-        if (i % kWordsPerCarry == kWordsPerCarry - 1) carry_limbs(acc);
+        if (i % kWordsPerCarry == kWordsPerCarry - 1 || i + 1 == words) carry_limbs(acc, limbs);
     }
     // A '1' for each leading zero byte, then the digits from the value's
     // highest nonzero one.
     size_t zeros = 0;
-    while (zeros < N && data[zeros] == 0) ++zeros;
+    while (zeros < len && data[zeros] == 0) ++zeros;
     std::memset(out, '1', zeros);
     char* o = out + zeros;
-    size_t top = kLimbs;  // limbs at and above top are zero
+    size_t top = limbs;  // limbs at and above top are zero
     while (top > 0 && acc[top - 1] == 0) --top;
     if (top > 0) {
         char five[5];
@@ -168,7 +183,8 @@ size_t encode_fixed(const uint8_t* data, char* out) {
         sodium_memzero(five, sizeof five);
     }
     // The limbs held the value (a secret key, for some callers).
-    sodium_memzero(acc, sizeof acc);
+    sodium_memzero(acc, limbs * sizeof(uint64_t));
+    if (lead != 0) sodium_memzero(padded, sizeof padded);
     return static_cast<size_t>(o - out);
 }
 
@@ -228,17 +244,17 @@ bool decode_fixed_32(std::string_view text, uint8_t* out) {
 
 }  // namespace
 
-size_t base58_encode_32(const uint8_t* data, char* out) { return encode_fixed<32>(data, out); }
-size_t base58_encode_64(const uint8_t* data, char* out) { return encode_fixed<64>(data, out); }
+size_t base58_encode_32(const uint8_t* data, char* out) { return encode_table(data, 32, out); }
+size_t base58_encode_64(const uint8_t* data, char* out) { return encode_table(data, 64, out); }
 
 std::string base58_encode_32(const uint8_t* data) {
     char buf[kBase58Max32];
-    return std::string(buf, encode_fixed<32>(data, buf));
+    return std::string(buf, encode_table(data, 32, buf));
 }
 
 std::string base58_encode_64(const uint8_t* data) {
     char buf[kBase58Max64];
-    std::string s(buf, encode_fixed<64>(data, buf));
+    std::string s(buf, encode_table(data, 64, buf));
     sodium_memzero(buf, sizeof buf);
     return s;
 }
@@ -246,7 +262,11 @@ std::string base58_encode_64(const uint8_t* data) {
 std::string base58_encode(const uint8_t* data, size_t len) {
     if (len == 32) return base58_encode_32(data);
     if (len == 64) return base58_encode_64(data);
-    return base58_encode_generic(data, len);
+    if (len > kTableWords * 4) return base58_encode_generic(data, len);
+    char buf[kTableWords * 4 * 138 / 100 + 1];
+    std::string s(buf, encode_table(data, len, buf));
+    sodium_memzero(buf, sizeof buf);
+    return s;
 }
 
 Result<size_t> base58_decode_32(std::string_view text, uint8_t* out) {

@@ -10,7 +10,9 @@
 
 namespace vorn {
 
-// Any length; 32- and 64-byte inputs take the fixed-size paths below.
+// Any length: up to 128 bytes by multiply-accumulate into five-digit limbs
+// (the fixed-size paths below are its 32- and 64-byte cases), longer inputs
+// by the generic path.
 std::string base58_encode(const uint8_t* data, size_t len);
 
 // The digit-by-digit path for any length, which the fixed-size paths agree with.
