@@ -82,9 +82,13 @@ Status prepare_into(const Action& action, SignatureDomain domain, const Pubkey& 
         !st)
         return st;
     // The conversion above has accepted the action, so its rendering is too.
-    auto actions = action_to_json(action);
-    if (!actions) return fail(std::move(actions.error()));
-    out.actions = std::move(*actions);
+    if (ids.actions) {
+        auto actions = action_to_json(action);
+        if (!actions) return fail(std::move(actions.error()));
+        out.actions = std::move(*actions);
+    } else {
+        out.actions.clear();
+    }
     out.order_id.reset();
     out.order_ids.reset();
     if (const auto* orders = std::get_if<Orders>(&action.v)) add_order_ids(orders->items, nonce, account, ids, out);

@@ -46,9 +46,12 @@ struct SignedTransaction {
 
 // Which order ids a preparation computes: order_id for a one-item orders
 // action, order_ids for two or more items.
+// With actions false the action JSON is not rendered (actions stays empty),
+// for callers that build it in their own form.
 struct OrderIdSwitches {
     bool single = true;
     bool batch = true;
+    bool actions = true;
 };
 
 // The pipeline: writes the signing message into out.message_bytes (reusing
