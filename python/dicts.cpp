@@ -74,7 +74,7 @@ PyObject* plain_order_actions(const OrderItem& item) {
     // Numbers as the JSON renders them: floats, null when not finite.
     auto number = [](double x) { return std::isfinite(x) ? PyFloat_FromDouble(x) : Py_NewRef(Py_None); };
     // Keys in ascending byte order, as the rendered objects have them.
-    PyRef inner(PyDict_New());
+    PyRef inner(new_dict(7));
     if (!inner || !set_item(inner.get(), "b", PyBool_FromLong(o->is_buy)) ||
         !set_item(inner.get(), "c", text_to_python(o->symbol)) || !set_item(inner.get(), "i", PyBool_FromLong(o->iso)))
         return nullptr;
@@ -93,7 +93,7 @@ PyObject* plain_order_actions(const OrderItem& item) {
 }
 
 PyObject* signed_transaction_with_actions(const SignedTransaction& tx, PyObject* actions) {
-    PyRef d(PyDict_New());
+    PyRef d(new_dict(7));
     if (!d) {
         Py_XDECREF(actions);
         return nullptr;
@@ -119,8 +119,13 @@ PyObject* signed_to_python(const Result<std::vector<SignedTransaction>>& r) {
 }
 
 PyObject* prepared_to_python(const PreparedMessage& p) {
-    PyRef d(PyDict_New());
-    if (!d) return nullptr;
+    return prepared_with_actions(p, json_list_to_python(p.actions));
+}
+
+PyObject* prepared_with_actions(const PreparedMessage& p, PyObject* actions_value) {
+    PyRef actions(actions_value);
+    PyRef d(new_dict(11));
+    if (!d || !actions) return nullptr;
     const uint8_t* msg = p.message_bytes.data();
     const size_t len = p.message_bytes.size();
     if (!set_item(d.get(), "message_bytes", bytes_to_python(p.message_bytes)) ||
@@ -131,7 +136,7 @@ PyObject* prepared_to_python(const PreparedMessage& p) {
     }
     if (p.order_id && !set_item(d.get(), "order_id", text_to_python(*p.order_id))) return nullptr;
     if (p.order_ids && !set_item(d.get(), "order_ids", text_list_to_python(*p.order_ids))) return nullptr;
-    if (!set_item(d.get(), "actions", json_list_to_python(p.actions)) ||
+    if (!set_item(d.get(), "actions", actions.release()) ||
         !set_item(d.get(), "account", text_to_python(p.account)) ||
         !set_item(d.get(), "signer", text_to_python(p.signer)) ||
         !set_item(d.get(), "nonce", PyLong_FromUnsignedLongLong(p.nonce))) {

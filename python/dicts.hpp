@@ -41,6 +41,10 @@ PyObject* signed_transaction_with_actions(const vorn::SignedTransaction& tx, PyO
 // code; nullptr with no error set for any other item, nullptr with an error
 // set on failure. Equal to the rendered action JSON converted.
 PyObject* plain_order_actions(const vorn::OrderItem& item);
+
+// prepared_to_python with the "actions" value given (a new reference,
+// consumed; p's own actions are not read).
+PyObject* prepared_with_actions(const vorn::PreparedMessage& p, PyObject* actions);
 // The outcome of a signing operation: its dict (or list of dicts), or its
 // failure raised (errors.hpp).
 PyObject* signed_to_python(const vorn::Result<vorn::SignedTransaction>& r);

@@ -49,4 +49,7 @@ PyObject* list_to_python(const std::vector<T>& items, F&& convert) {
 // value is nullptr, its construction having failed, or the dict refuses it.
 bool set_item(PyObject* d, const char* key, PyObject* value);
 
+// An empty dict with room for size keys, so that filling it never resizes.
+inline PyObject* new_dict(Py_ssize_t size) { return _PyDict_NewPresized(size); }
+
 }  // namespace vorn::py

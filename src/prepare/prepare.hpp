@@ -72,11 +72,11 @@ Result<uint64_t> resolve_nonce(std::optional<uint64_t> nonce);
 // prepare_into with every order id, into a fresh record; signer defaults to
 // the account.
 Result<PreparedMessage> prepare_action(const Action& action, SignatureDomain domain, const Pubkey& account,
-                                       const std::optional<Pubkey>& signer, uint64_t nonce);
+                                       const std::optional<Pubkey>& signer, uint64_t nonce, OrderIdSwitches ids = {});
 
 // One order item as a one-item orders action.
 Result<PreparedMessage> prepare_message(OrderItem item, SignatureDomain domain, const Pubkey& account,
-                                        const std::optional<Pubkey>& signer, uint64_t nonce);
+                                        const std::optional<Pubkey>& signer, uint64_t nonce, OrderIdSwitches ids = {});
 
 // The margin-transfer action.
 Result<PreparedMessage> prepare_transfer(const Transfer& transfer, SignatureDomain domain, const Pubkey& account,
