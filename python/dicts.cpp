@@ -100,8 +100,8 @@ PyObject* signed_transaction_with_actions(const SignedTransaction& tx, PyObject*
     }
     if (!set_item(d.get(), "actions", actions) ||
         !set_item(d.get(), "nonce", PyLong_FromUnsignedLongLong(tx.nonce)) ||
-        !set_item(d.get(), "account", text_to_python(tx.account)) ||
-        !set_item(d.get(), "signer", text_to_python(tx.signer)) ||
+        !set_item(d.get(), "account", key_text_to_python(tx.account)) ||
+        !set_item(d.get(), "signer", key_text_to_python(tx.signer)) ||
         !set_item(d.get(), "signature", text_to_python(tx.signature))) {
         return nullptr;
     }
@@ -137,8 +137,8 @@ PyObject* prepared_with_actions(const PreparedMessage& p, PyObject* actions_valu
     if (p.order_id && !set_item(d.get(), "order_id", text_to_python(*p.order_id))) return nullptr;
     if (p.order_ids && !set_item(d.get(), "order_ids", text_list_to_python(*p.order_ids))) return nullptr;
     if (!set_item(d.get(), "actions", actions.release()) ||
-        !set_item(d.get(), "account", text_to_python(p.account)) ||
-        !set_item(d.get(), "signer", text_to_python(p.signer)) ||
+        !set_item(d.get(), "account", key_text_to_python(p.account)) ||
+        !set_item(d.get(), "signer", key_text_to_python(p.signer)) ||
         !set_item(d.get(), "nonce", PyLong_FromUnsignedLongLong(p.nonce))) {
         return nullptr;
     }

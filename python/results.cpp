@@ -44,6 +44,17 @@ PyObject* text_to_python(std::string_view text) {
     return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
 }
 
+PyObject* key_text_to_python(const std::string& text) {
+    static std::string last_text;
+    static PyObject* last = nullptr;
+    if (last != nullptr && text == last_text) return Py_NewRef(last);
+    PyObject* obj = text_to_python(text);
+    if (obj == nullptr) return nullptr;
+    last_text = text;
+    Py_XSETREF(last, Py_NewRef(obj));
+    return obj;
+}
+
 PyObject* text_list_to_python(const std::vector<std::string>& texts) {
     return list_to_python(texts, [](const std::string& s) { return text_to_python(s); });
 }

@@ -157,11 +157,13 @@ static_assert(carries_suffice());
     const size_t limbs = kWordPowers.used[words];  // the value is below 2^(32 words)
     uint64_t acc[kTableLimbs];
     std::memset(acc, 0, limbs * sizeof(uint64_t));
+#pragma GCC unroll 16
     for (size_t i = 0; i < words; ++i) {
         const uint64_t w = (uint64_t{src[4 * i]} << 24) | (uint64_t{src[4 * i + 1]} << 16) |
                            (uint64_t{src[4 * i + 2]} << 8) | uint64_t{src[4 * i + 3]};
         const size_t k = words - 1 - i;
         const size_t used = kWordPowers.used[k];
+#pragma GCC unroll 18
         for (size_t j = 0; j < used; ++j) acc[j] += w * kWordPowers.limb[k][j];
         if (i % kWordsPerCarry == kWordsPerCarry - 1 || i + 1 == words) carry_limbs(acc, limbs);
     }
