@@ -182,7 +182,6 @@ static_assert(carries_suffice());
         while (five[k] == '1') ++k;  // the limb is nonzero, so k < 5
         for (; k < 5; ++k) *o++ = five[k];
         for (size_t j = top - 1; j > 0; --j, o += 5) limb_digits(acc[j - 1], o);
-        sodium_memzero(five, sizeof five);
     }
     // The limbs held the value (a secret key, for some callers).
     sodium_memzero(acc, limbs * sizeof(uint64_t));
