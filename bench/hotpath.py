@@ -2,14 +2,18 @@
 
 Run from the repository root after building the extension:
 
-    PYTHONPATH=. .venv/bin/python bench/hotpath.py [--calls N] [--skip-callgrind]
+    PYTHONPATH=. .venv/bin/python bench/hotpath.py [--calls N] [--skip-callgrind] [--source DIR]
 
 Instruction counts come from valgrind's callgrind: each case runs once with N
 calls and once with none, under the same interpreter, and the difference over
-N is the cost of one call (stable on a loaded machine). Without valgrind that
-part is skipped with a message. The batch speed-ups are wall-clock ratios
-measured in one run (best of several rounds), batch against the same items
-one call at a time.
+N is the cost of one call (stable on a loaded machine). The Python rows call
+the extension found on PYTHONPATH (point it at another build to compare).
+The base58 rows count the core alone: bench/callgrind/base58_count.cpp is
+compiled (c++ -O3, as the Release build) against the sources under --source
+(default: this tree's src/) and run the same way. Without valgrind or a
+compiler that part is skipped with a message. The batch speed-ups are
+wall-clock ratios measured in one run (best of several rounds), batch against
+the same items one call at a time.
 """
 
 import argparse
@@ -58,6 +62,44 @@ def callgrind_instructions(setup, call, calls):
             raise RuntimeError(proc.stderr[-2000:])
         m = re.search(r"Collected : (\d+)", proc.stderr) or re.search(r"refs:\s+([\d,]+)", proc.stderr)
         return int(m.group(1).replace(",", ""))
+
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BASE58_CASES = {
+    "base58 decode, 32-byte key (Pubkey::from_base58)": "decode32",
+    "base58 encode, 32 bytes (base58_encode)": "encode32",
+    "base58 encode, 64-byte signature (base58_encode)": "encode64",
+}
+
+
+def callgrind_total(argv, env=None):
+    """Total instructions of one program run under callgrind."""
+    proc = subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null", *argv],
+                          env=env, capture_output=True, text=True)
+    if proc.returncode != 0:
+        raise RuntimeError(proc.stderr[-2000:])
+    m = re.search(r"Collected : (\d+)", proc.stderr) or re.search(r"refs:\s+([\d,]+)", proc.stderr)
+    return int(m.group(1).replace(",", ""))
+
+
+def base58_table(source, calls):
+    compiler = shutil.which(os.environ.get("CXX", "c++"))
+    if compiler is None:
+        print("no C++ compiler found: base58 counts skipped")
+        return
+    with tempfile.TemporaryDirectory() as tmp:
+        exe = os.path.join(tmp, "base58_count")
+        units = [os.path.join(source, "types", f) for f in ("base58.cpp", "types.cpp", "error.cpp")]
+        build = subprocess.run([compiler, "-std=c++23", "-O3", "-DNDEBUG", f"-I{source}",
+                                os.path.join(ROOT, "bench", "callgrind", "base58_count.cpp"), *units,
+                                "-lsodium", "-o", exe], capture_output=True, text=True)
+        if build.returncode != 0:
+            print(f"base58 counts skipped: build failed\n{build.stderr[-2000:]}")
+            return
+        print(f"{'core instructions per call (callgrind, %d calls minus 0)' % calls:<56} {'Ir':>10}")
+        for name, op in BASE58_CASES.items():
+            per = (callgrind_total([exe, op, str(calls)]) - callgrind_total([exe, op, "0"])) / calls
+            print(f"  {name:<54} {per / 1000:9.2f}k")
 
 
 def instruction_table(calls):
@@ -122,9 +164,13 @@ def main():
     parser.add_argument("--calls", type=int, default=200, help="calls per callgrind run")
     parser.add_argument("--rounds", type=int, default=7, help="wall-clock rounds per batch case")
     parser.add_argument("--skip-callgrind", action="store_true")
+    parser.add_argument("--source", default=os.path.join(ROOT, "src"),
+                        help="core sources for the base58 rows (default: this tree's src/)")
     args = parser.parse_args()
     if not args.skip_callgrind:
         instruction_table(args.calls)
+        if shutil.which("valgrind") is not None:
+            base58_table(args.source, args.calls * 50)
     speedups(args.rounds)
 
 

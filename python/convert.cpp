@@ -149,7 +149,52 @@ bool wrong_type(PyObject* obj, const char* argname, const char* expected) {
 
 const char* type_name(PyObject* obj) { return Py_TYPE(obj)->tp_name; }
 
-PyRef dict_get(PyObject* dict, const char* key) { return PyRef::borrow(PyDict_GetItemString(dict, key)); }
+namespace {
+
+// Interned str objects of C keys, found by the key's address: keys are
+// literals or entries of static tables, so each is made once per process
+// instead of once per lookup. The text is compared as well, so a key at a
+// reused address is never confused with another. Only touched with the GIL.
+struct KeySlot {
+    const char* text;
+    PyObject* obj;
+};
+constexpr size_t kKeySlots = 512;
+KeySlot key_slots[kKeySlots];
+
+}  // namespace
+
+PyObject* key_object(const char* key) {
+    size_t h = static_cast<size_t>((reinterpret_cast<uintptr_t>(key) * 0x9E3779B97F4A7C15ull) >> 55) % kKeySlots;
+    for (size_t n = 0; n < kKeySlots; ++n, h = (h + 1) % kKeySlots) {
+        KeySlot& slot = key_slots[h];
+        if (slot.text == key) {
+            if (std::strcmp(static_cast<const char*>(PyUnicode_DATA(slot.obj)), key) == 0) return slot.obj;
+            break;
+        }
+        if (slot.text == nullptr) {
+            PyObject* obj = PyUnicode_InternFromString(key);
+            if (obj == nullptr) return nullptr;
+            if (!PyUnicode_IS_COMPACT_ASCII(obj)) {  // compared by its bytes above, so ASCII only
+                Py_DECREF(obj);
+                break;
+            }
+            slot = {key, obj};
+            return obj;
+        }
+    }
+    PyErr_Format(PyExc_RuntimeError, "no key object for '%s'", key);
+    return nullptr;
+}
+
+PyRef dict_get(PyObject* dict, const char* key) {
+    PyObject* k = key_object(key);
+    if (k == nullptr) {
+        PyErr_Clear();
+        return PyRef::borrow(PyDict_GetItemString(dict, key));
+    }
+    return PyRef::borrow(PyDict_GetItem(dict, k));
+}
 
 bool to_text(PyObject* obj, const char* argname, std::string_view* out) {
     if (!PyUnicode_Check(obj)) return wrong_type(obj, argname, "str");

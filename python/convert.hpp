@@ -68,6 +68,10 @@ private:
 // is absent. A strong reference keeps the value alive even if user code run
 // by a later conversion (a __float__, say) mutates the dict.
 PyRef dict_get(PyObject* dict, const char* key);
+
+// The interned str of a key (borrowed; kept for the life of the process), or
+// nullptr with an exception set.
+PyObject* key_object(const char* key);
 inline bool dict_has(PyObject* dict, const char* key) { return static_cast<bool>(dict_get(dict, key)); }
 
 // ---- scalars ----

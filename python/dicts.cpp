@@ -2,7 +2,9 @@
 // reading the last two back.
 #include "dicts.hpp"
 
+#include <cmath>
 #include <iterator>
+#include <variant>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -62,12 +64,44 @@ bool actions_from_python(PyObject* value, std::vector<json>* out) {
 }  // namespace
 
 PyObject* signed_transaction_to_python(const SignedTransaction& tx) {
-    PyRef d(PyDict_New());
-    if (!d) return nullptr;
-    if (!set_item(d.get(), "actions", json_list_to_python(tx.actions)) ||
+    return signed_transaction_with_actions(tx, json_list_to_python(tx.actions));
+}
+
+PyObject* plain_order_actions(const OrderItem& item) {
+    const auto* o = std::get_if<vorn::Order>(&item.v);
+    if (o == nullptr || o->commission) return nullptr;
+    const auto* limit = std::get_if<LimitType>(&o->order_type);
+    // Numbers as the JSON renders them: floats, null when not finite.
+    auto number = [](double x) { return std::isfinite(x) ? PyFloat_FromDouble(x) : Py_NewRef(Py_None); };
+    // Keys in ascending byte order, as the rendered objects have them.
+    PyRef inner(new_dict(7));
+    if (!inner || !set_item(inner.get(), "b", PyBool_FromLong(o->is_buy)) ||
+        !set_item(inner.get(), "c", text_to_python(o->symbol)) || !set_item(inner.get(), "i", PyBool_FromLong(o->iso)))
+        return nullptr;
+    if (limit != nullptr && !set_item(inner.get(), "px", number(o->price))) return nullptr;
+    if (!set_item(inner.get(), "r", PyBool_FromLong(o->reduce_only))) return nullptr;
+    if (limit == nullptr && o->slippage && !set_item(inner.get(), "slippage", number(*o->slippage))) return nullptr;
+    if (!set_item(inner.get(), "sz", number(o->size))) return nullptr;
+    if (limit != nullptr && !set_item(inner.get(), "tif", text_to_python(time_in_force_name(limit->tif))))
+        return nullptr;
+    PyRef outer(PyDict_New());
+    if (!outer || !set_item(outer.get(), limit != nullptr ? "l" : "m", inner.release())) return nullptr;
+    PyObject* list = PyList_New(1);
+    if (list == nullptr) return nullptr;
+    PyList_SET_ITEM(list, 0, outer.release());
+    return list;
+}
+
+PyObject* signed_transaction_with_actions(const SignedTransaction& tx, PyObject* actions) {
+    PyRef d(new_dict(7));
+    if (!d) {
+        Py_XDECREF(actions);
+        return nullptr;
+    }
+    if (!set_item(d.get(), "actions", actions) ||
         !set_item(d.get(), "nonce", PyLong_FromUnsignedLongLong(tx.nonce)) ||
-        !set_item(d.get(), "account", text_to_python(tx.account)) ||
-        !set_item(d.get(), "signer", text_to_python(tx.signer)) ||
+        !set_item(d.get(), "account", key_text_to_python(tx.account)) ||
+        !set_item(d.get(), "signer", key_text_to_python(tx.signer)) ||
         !set_item(d.get(), "signature", text_to_python(tx.signature))) {
         return nullptr;
     }
@@ -85,8 +119,13 @@ PyObject* signed_to_python(const Result<std::vector<SignedTransaction>>& r) {
 }
 
 PyObject* prepared_to_python(const PreparedMessage& p) {
-    PyRef d(PyDict_New());
-    if (!d) return nullptr;
+    return prepared_with_actions(p, json_list_to_python(p.actions));
+}
+
+PyObject* prepared_with_actions(const PreparedMessage& p, PyObject* actions_value) {
+    PyRef actions(actions_value);
+    PyRef d(new_dict(11));
+    if (!d || !actions) return nullptr;
     const uint8_t* msg = p.message_bytes.data();
     const size_t len = p.message_bytes.size();
     if (!set_item(d.get(), "message_bytes", bytes_to_python(p.message_bytes)) ||
@@ -97,9 +136,9 @@ PyObject* prepared_to_python(const PreparedMessage& p) {
     }
     if (p.order_id && !set_item(d.get(), "order_id", text_to_python(*p.order_id))) return nullptr;
     if (p.order_ids && !set_item(d.get(), "order_ids", text_list_to_python(*p.order_ids))) return nullptr;
-    if (!set_item(d.get(), "actions", json_list_to_python(p.actions)) ||
-        !set_item(d.get(), "account", text_to_python(p.account)) ||
-        !set_item(d.get(), "signer", text_to_python(p.signer)) ||
+    if (!set_item(d.get(), "actions", actions.release()) ||
+        !set_item(d.get(), "account", key_text_to_python(p.account)) ||
+        !set_item(d.get(), "signer", key_text_to_python(p.signer)) ||
         !set_item(d.get(), "nonce", PyLong_FromUnsignedLongLong(p.nonce))) {
         return nullptr;
     }

@@ -32,6 +32,19 @@
 namespace vorn::py {
 
 PyObject* signed_transaction_to_python(const vorn::SignedTransaction& tx);
+// The same with the "actions" value given (a new reference, consumed; tx's
+// own actions are not read).
+PyObject* signed_transaction_with_actions(const vorn::SignedTransaction& tx, PyObject* actions);
+
+// The action list of an orders action holding just this item, built
+// straight as Python objects, for a limit or market order without a builder
+// code; nullptr with no error set for any other item, nullptr with an error
+// set on failure. Equal to the rendered action JSON converted.
+PyObject* plain_order_actions(const vorn::OrderItem& item);
+
+// prepared_to_python with the "actions" value given (a new reference,
+// consumed; p's own actions are not read).
+PyObject* prepared_with_actions(const vorn::PreparedMessage& p, PyObject* actions);
 // The outcome of a signing operation: its dict (or list of dicts), or its
 // failure raised (errors.hpp).
 PyObject* signed_to_python(const vorn::Result<vorn::SignedTransaction>& r);

@@ -244,9 +244,21 @@ constexpr CallSignature kPrepareOrder{"py_prepare_order", kOrderParams, 5, 3};
 // have decoded.
 PyObject* prepare_order(Late<OrderWithOnFill> order, Network domain, Account account, SignerKey signer,
                         Nonce nonce) {
-    return with_nonce(nonce, [&](uint64_t n) {
-        return prepare_message(std::move(order.value), domain.value, account.value, signer.value, n);
-    });
+    // Plain limit and market orders skip the JSON tree: their action list is
+    // built here directly (it has no side effects, so before the nonce).
+    PyRef actions(plain_order_actions(order.value));
+    if (!actions && PyErr_Occurred()) return nullptr;
+    if (!actions) {
+        return with_nonce(nonce, [&](uint64_t n) {
+            return prepare_message(std::move(order.value), domain.value, account.value, signer.value, n);
+        });
+    }
+    Result<uint64_t> resolved = resolve_nonce(nonce.value);
+    if (!resolved) return raise_core_error(resolved.error());
+    auto prepared = prepare_message(std::move(order.value), domain.value, account.value, signer.value, *resolved,
+                                    {.single = true, .batch = true, .actions = false});
+    if (!prepared) return convert_result(prepared, prepared_to_python);
+    return prepared_with_actions(*prepared, actions.release());
 }
 
 constexpr const char* kAllOrdersParams[] = {"orders", "signature_domain", "account", "signer", "base_nonce"};

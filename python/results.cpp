@@ -3,15 +3,56 @@
 
 #include "convert.hpp"
 
+#include <string_view>
+#include <unordered_map>
+
 namespace vorn::py {
+
+namespace {
+
+// Interned str objects of the keys of action JSON objects, by text: the same
+// few dozen names come back in every result. Bounded, since keys can also
+// be names the caller chose; beyond the bound keys are made each time. The
+// map's views point into the immortal interned objects. Only touched with
+// the GIL.
+constexpr size_t kMaxJsonKeys = 256;
+
+PyObject* json_key_to_python(const std::string& key) {
+    static std::unordered_map<std::string_view, PyObject*> cache;
+    if (auto it = cache.find(key); it != cache.end()) return Py_NewRef(it->second);
+    PyObject* obj = text_to_python(key);
+    if (obj == nullptr || cache.size() >= kMaxJsonKeys || !PyUnicode_IS_COMPACT_ASCII(obj)) return obj;
+    PyUnicode_InternInPlace(&obj);
+    cache.emplace(std::string_view(static_cast<const char*>(PyUnicode_DATA(obj)), key.size()), Py_NewRef(obj));
+    return obj;
+}
+
+}  // namespace
 
 bool set_item(PyObject* d, const char* key, PyObject* value) {
     PyRef v(value);
-    return v && PyDict_SetItemString(d, key, v.get()) == 0;
+    if (!v) return false;
+    PyObject* k = key_object(key);
+    if (k == nullptr) {
+        PyErr_Clear();
+        return PyDict_SetItemString(d, key, v.get()) == 0;
+    }
+    return PyDict_SetItem(d, k, v.get()) == 0;
 }
 
 PyObject* text_to_python(std::string_view text) {
     return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+}
+
+PyObject* key_text_to_python(const std::string& text) {
+    static std::string last_text;
+    static PyObject* last = nullptr;
+    if (last != nullptr && text == last_text) return Py_NewRef(last);
+    PyObject* obj = text_to_python(text);
+    if (obj == nullptr) return nullptr;
+    last_text = text;
+    Py_XSETREF(last, Py_NewRef(obj));
+    return obj;
 }
 
 PyObject* text_list_to_python(const std::vector<std::string>& texts) {
@@ -44,7 +85,7 @@ PyObject* json_to_python(const nlohmann::json& value) {
         PyRef dict(PyDict_New());
         if (!dict) return nullptr;
         for (auto it = value.begin(); it != value.end(); ++it) {
-            PyRef key(text_to_python(it.key()));
+            PyRef key(json_key_to_python(it.key()));
             if (!key) return nullptr;
             PyRef item(json_to_python(it.value()));
             if (!item || PyDict_SetItem(dict.get(), key.get(), item.get()) < 0) return nullptr;

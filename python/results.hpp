@@ -49,4 +49,12 @@ PyObject* list_to_python(const std::vector<T>& items, F&& convert) {
 // value is nullptr, its construction having failed, or the dict refuses it.
 bool set_item(PyObject* d, const char* key, PyObject* value);
 
+// The str of a key's base58 text; the last one made is kept and handed out
+// again for the same text (a signer's own account and key come back on
+// every call). Only called with the GIL.
+PyObject* key_text_to_python(const std::string& text);
+
+// An empty dict with room for size keys, so that filling it never resizes.
+inline PyObject* new_dict(Py_ssize_t size) { return _PyDict_NewPresized(size); }
+
 }  // namespace vorn::py

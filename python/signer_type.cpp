@@ -170,7 +170,16 @@ constexpr const char* kOrderNonceParams[] = {"order", "nonce"};
 constexpr CallSignature kSign{"Signer.sign", kOrderNonceParams, 2, 1};
 
 PyObject* sign(Signer& s, Order order, Nonce nonce) {
-    return signed_to_python(s.sign(std::move(order.value), nonce.value));
+    // Plain limit and market orders skip the JSON tree: their action list is
+    // built here directly (it has no side effects, so before the nonce).
+    PyRef actions(plain_order_actions(order.value));
+    if (!actions) {
+        if (PyErr_Occurred()) return nullptr;
+        return signed_to_python(s.sign(std::move(order.value), nonce.value));
+    }
+    auto tx = s.sign_without_json(std::move(order.value), nonce.value);
+    if (!tx) return signed_to_python(tx);
+    return signed_transaction_with_actions(*tx, actions.release());
 }
 
 constexpr const char* kOrdersNonceParams[] = {"orders", "nonce"};

@@ -82,9 +82,13 @@ Status prepare_into(const Action& action, SignatureDomain domain, const Pubkey& 
         !st)
         return st;
     // The conversion above has accepted the action, so its rendering is too.
-    auto actions = action_to_json(action);
-    if (!actions) return fail(std::move(actions.error()));
-    out.actions = std::move(*actions);
+    if (ids.actions) {
+        auto actions = action_to_json(action);
+        if (!actions) return fail(std::move(actions.error()));
+        out.actions = std::move(*actions);
+    } else {
+        out.actions.clear();
+    }
     out.order_id.reset();
     out.order_ids.reset();
     if (const auto* orders = std::get_if<Orders>(&action.v)) add_order_ids(orders->items, nonce, account, ids, out);
@@ -100,15 +104,15 @@ Result<uint64_t> resolve_nonce(std::optional<uint64_t> nonce) {
 }
 
 Result<PreparedMessage> prepare_action(const Action& action, SignatureDomain domain, const Pubkey& account,
-                                       const std::optional<Pubkey>& signer, uint64_t nonce) {
+                                       const std::optional<Pubkey>& signer, uint64_t nonce, OrderIdSwitches ids) {
     std::string account_text = account.to_base58();
     std::string signer_text = signer ? signer->to_base58() : account_text;
-    return prepare_fresh(action, domain, account, nonce, {}, std::move(account_text), std::move(signer_text));
+    return prepare_fresh(action, domain, account, nonce, ids, std::move(account_text), std::move(signer_text));
 }
 
 Result<PreparedMessage> prepare_message(OrderItem item, SignatureDomain domain, const Pubkey& account,
-                                        const std::optional<Pubkey>& signer, uint64_t nonce) {
-    return prepare_action(one_item_orders(std::move(item)), domain, account, signer, nonce);
+                                        const std::optional<Pubkey>& signer, uint64_t nonce, OrderIdSwitches ids) {
+    return prepare_action(one_item_orders(std::move(item)), domain, account, signer, nonce, ids);
 }
 
 Result<PreparedMessage> prepare_transfer(const Transfer& transfer, SignatureDomain domain, const Pubkey& account,

@@ -46,9 +46,12 @@ struct SignedTransaction {
 
 // Which order ids a preparation computes: order_id for a one-item orders
 // action, order_ids for two or more items.
+// With actions false the action JSON is not rendered (actions stays empty),
+// for callers that build it in their own form.
 struct OrderIdSwitches {
     bool single = true;
     bool batch = true;
+    bool actions = true;
 };
 
 // The pipeline: writes the signing message into out.message_bytes (reusing
@@ -69,11 +72,11 @@ Result<uint64_t> resolve_nonce(std::optional<uint64_t> nonce);
 // prepare_into with every order id, into a fresh record; signer defaults to
 // the account.
 Result<PreparedMessage> prepare_action(const Action& action, SignatureDomain domain, const Pubkey& account,
-                                       const std::optional<Pubkey>& signer, uint64_t nonce);
+                                       const std::optional<Pubkey>& signer, uint64_t nonce, OrderIdSwitches ids = {});
 
 // One order item as a one-item orders action.
 Result<PreparedMessage> prepare_message(OrderItem item, SignatureDomain domain, const Pubkey& account,
-                                        const std::optional<Pubkey>& signer, uint64_t nonce);
+                                        const std::optional<Pubkey>& signer, uint64_t nonce, OrderIdSwitches ids = {});
 
 // The margin-transfer action.
 Result<PreparedMessage> prepare_transfer(const Transfer& transfer, SignatureDomain domain, const Pubkey& account,

@@ -102,6 +102,13 @@ Result<SignedTransaction> Signer::sign(OrderItem order, std::optional<uint64_t> 
     return sign_own(one_item_orders(std::move(order)), nonce);
 }
 
+Result<SignedTransaction> Signer::sign_without_json(OrderItem order, std::optional<uint64_t> nonce) {
+    auto n = nonce_or_next(nonce);
+    if (!n) return fail(std::move(n.error()));
+    return sign_with(one_item_orders(std::move(order)), *n, pubkey(),
+                     {compute_order_id_, compute_batch_order_ids_, false});
+}
+
 Result<SignedTransaction> Signer::sign_group(std::vector<OrderItem> orders, std::optional<uint64_t> nonce) {
     if (orders.empty()) return fail(Error::empty_orders());
     return sign_own(Action{Orders{std::move(orders)}}, nonce);

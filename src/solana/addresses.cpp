@@ -91,11 +91,9 @@ const Pubkey& exchange_account_b() { return kExchangeAccountBKey; }
 std::optional<Pubkey> parse_address(std::string_view text) {
     // The length bound comes first, so overlong text is never decoded.
     if (text.size() > kMaxAddressChars) return std::nullopt;
-    uint8_t buf[64];
-    auto n = base58_decode_into(text, buf, sizeof buf);
-    if (!n || *n != 32) return std::nullopt;
     Pubkey key;
-    std::memcpy(key.bytes.data(), buf, 32);
+    auto n = base58_decode_32(text, key.bytes.data());
+    if (!n || *n != 32) return std::nullopt;
     return key;
 }
 

@@ -11,11 +11,9 @@ namespace {
 // Decodes text into exactly 32 bytes; len_error builds the length error.
 template <class LenError>
 Status decode32(std::string_view text, std::array<uint8_t, 32>& out, LenError len_error) {
-    uint8_t buf[64];
-    auto n = base58_decode_into(text, buf, sizeof buf);
+    auto n = base58_decode_32(text, out.data());
     if (!n) return fail(n.error());
     if (*n != 32) return fail(len_error(*n));
-    std::copy(buf, buf + 32, out.begin());
     return {};
 }
 

@@ -2,6 +2,10 @@
 // tests/cpp/vectors/keys.json).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <random>
+
 #include "test_util.hpp"
 
 using namespace vorn_test;
@@ -18,6 +22,48 @@ TEST(Base58, VectorsRoundTripsAndRefusals) {
         for (size_t i = 0; i < len; ++i) bytes[i] = static_cast<uint8_t>(i * 37 + len);
         if (len > 2) bytes[0] = bytes[1] = 0;  // leading zero bytes are '1' characters
         EXPECT_EQ(*base58_decode(b58(bytes)), bytes) << len;
+    }
+}
+
+// The table paths (any length up to 128 bytes, 32 and 64 among them)
+// against the generic encoder: several counts of leading zero bytes, random
+// and all-ones bodies, every count for 32 bytes, whose texts must also
+// decode on the 32-byte path; then 32-byte decoding of texts that are not
+// 32 bytes, which must give the general decoder's answer.
+TEST(Base58, TablePathsMatchGeneric) {
+    std::mt19937_64 rng(58);
+    for (size_t n = 0; n <= 136; ++n) {
+        for (size_t zeros = 0; zeros <= n; zeros += (n == 32 || zeros < 2) ? 1 : n / 3 + 1) {
+            for (int fill = 0; fill < 4; ++fill) {
+                std::vector<uint8_t> bytes(n, 0xff);
+                for (size_t i = zeros; i < n && fill > 0; ++i) bytes[i] = static_cast<uint8_t>(rng());
+                std::fill_n(bytes.begin(), zeros, 0);
+                const std::string text = base58_encode_generic(bytes.data(), n);
+                ASSERT_EQ(b58(bytes), text) << n << " " << zeros;
+                if (n != 32) continue;
+                std::array<uint8_t, 32> out{};
+                ASSERT_EQ(outcome(base58_decode_32(text, out.data())), "OK") << text;
+                EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.end()), bytes) << text;
+            }
+        }
+    }
+    const std::string key = "TokenkegQfeZyiNwAJbNbGKPFXCWuBvf9Ss623VQ5DA";
+    const std::string texts[] = {
+        "1" + key, std::string(33, '1'), std::string(31, '1') + "2", "2" + std::string(31, '1'),
+        std::string(44, 'z'), std::string(45, 'z'), key.substr(0, 31), key.substr(0, 43) + "0",
+        key.substr(0, 10) + "\xc3\xa9" + key.substr(12), std::string(43, '1') + "z", "",
+    };
+    for (const std::string& text : texts) {
+        std::array<uint8_t, 32> fast{};
+        uint8_t general[64] = {};
+        auto got = base58_decode_32(text, fast.data());
+        auto want = base58_decode_into(text, general, sizeof general);
+        ASSERT_EQ(outcome(got), outcome(want)) << text;
+        if (!want) continue;
+        EXPECT_EQ(*got, *want) << text;
+        if (*want == 32) {
+            EXPECT_TRUE(std::equal(fast.begin(), fast.end(), general)) << text;
+        }
     }
 }
 
