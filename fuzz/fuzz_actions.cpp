@@ -262,8 +262,8 @@ void check_item_line(const OrderItem& item, std::string_view line) {
         if (!o->slippage) return fuzz::check_shown(line, F{{1, {"sz=", wire(o->size)}}}, 4);
         return;
     }
-    if (const auto* m = std::get_if<Modify>(&item.v))
-        return fuzz::check_shown(line, F{{0, {"sz=", wire(m->size)}}}, 1);
+    // A modify's size travels as a raw f64, not as a fixed-point integer.
+    if (std::holds_alternative<Modify>(item.v)) return;
     const TpSlFields* t = std::get_if<Stop>(&item.v);
     if (t == nullptr) t = std::get_if<TakeProfit>(&item.v);
     if (t != nullptr && !nonfinite_optional(t->limit_price))
@@ -297,7 +297,6 @@ bool any_inexact(const std::vector<OrderItem>& items) {
                 using T = std::decay_t<decltype(x)>;
                 if constexpr (std::is_same_v<T, Order>)
                     return bad(x.price) || bad(x.size) || (x.slippage && bad(*x.slippage));
-                else if constexpr (std::is_same_v<T, Modify>) return bad(x.size);
                 else if constexpr (std::is_same_v<T, Stop> || std::is_same_v<T, TakeProfit>)
                     return bad(x.trigger_price) || bad(x.size) || bad_limit(x.limit_price);
                 else if constexpr (std::is_same_v<T, RangeOco>)

@@ -71,7 +71,8 @@ Layout layout_of(const std::string& tag, const json& body) {
         if (s != body.end() && !s->is_null()) return {{{"sz", "sz=", 1}, {"slippage", "slippage=", 4}}, 5};
         return {{{"sz", "sz=", 1}}, 4};
     }
-    if (tag == "mod") return {{{"sz", "sz=", 0}}, 1};
+    // A modify's size travels as a raw f64, not as a fixed-point integer.
+    if (tag == "mod") return {};
     if (tag == "st" || tag == "tp") return {{{"tr", "thresh=", 1}, {"sz", "sz=", 2}, {"lim", "limit=", 3, true}}, 4};
     if (tag == "rng")
         return {{{"pmin", "min=", 1}, {"pmax", "max=", 2}, {"sz", "sz=", 3}, {"lmin", "lmin=", 4, true},
