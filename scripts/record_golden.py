@@ -107,8 +107,8 @@ def dec(v):
     return {k: dec(x) for k, x in v.items()}
 
 
-def run(case):
-    """Make the call a case describes; return the encoded outcome."""
+def target(case):
+    """The object and attribute name a case calls or reads."""
     path = case["call"].split(".")
     if "signer" in case:
         s = case["signer"]
@@ -123,8 +123,14 @@ def run(case):
         path = ["module"] + path
     for name in path[1:-1]:
         obj = getattr(obj, name)
+    return obj, path[-1]
+
+
+def run(case):
+    """Make the call a case describes; return the encoded outcome."""
+    obj, name = target(case)
     try:
-        value = getattr(obj, path[-1])
+        value = getattr(obj, name)
         if not case.get("property"):
             value = value(*dec(case["args"]), **dec(case["kwargs"]))
     except Exception as e:  # noqa: BLE001 - every refusal is recorded

@@ -13,6 +13,11 @@ import pytest
 
 from vorn_keychain import _native as vk
 
+# The golden recorder is the one home of the case encoding, the call a case
+# makes, and the reference base58 codec.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from record_golden import b58 as b58encode, b58d as b58decode, dec, run, target  # noqa: E402,F401
+
 # Memory measurements mean nothing under AddressSanitizer (its quarantine
 # keeps freed memory, its shadow memory defeats address-space limits).
 UNDER_ASAN = "libasan" in os.environ.get("LD_PRELOAD", "")
@@ -20,26 +25,6 @@ skip_under_asan = pytest.mark.skipif(UNDER_ASAN, reason="memory is not measurabl
 
 SEED = bytes(range(1, 33))
 LIMIT = {"type": "order", "symbol": "BTC-USD", "is_buy": True, "price": 100000, "size": 0.25}
-B58_ALPHABET = "123456789ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz"
-
-
-def b58encode(data: bytes) -> str:
-    n = int.from_bytes(data, "big")
-    out = ""
-    while n:
-        n, r = divmod(n, 58)
-        out = B58_ALPHABET[r] + out
-    return "1" * (len(data) - len(data.lstrip(b"\0"))) + out
-
-
-def b58decode(text: str) -> bytes:
-    n = 0
-    for ch in text:
-        n = n * 58 + B58_ALPHABET.index(ch)
-    body = n.to_bytes((n.bit_length() + 7) // 8, "big") if n else b""
-    return b"\0" * (len(text) - len(text.lstrip("1"))) + body
-
-
 OID = b58encode(b"\xab" * 32)
 OTHER = b58encode(b"\x22" * 32)
 
