@@ -10,11 +10,12 @@ namespace vorn::py {
 
 namespace {
 
-// Interned str objects of the keys of action JSON objects, by text: the same
-// few dozen names come back in every result. Bounded, since keys can also
-// be names the caller chose; beyond the bound keys are made each time. The
-// map's views point into the immortal interned objects. Only touched with
-// the GIL.
+// The str objects of the keys of action JSON objects, made once by text: the
+// same few dozen names come back in every result. Bounded, since keys can
+// also be names the caller chose; beyond the bound keys are made each time.
+// The objects are the module's own, never interned: interning could hand
+// back (and keep alive) a str the caller owns. The map's views point into
+// the objects, which the map keeps alive. Only touched with the GIL.
 constexpr size_t kMaxJsonKeys = 256;
 
 PyObject* json_key_to_python(const std::string& key) {
@@ -22,7 +23,6 @@ PyObject* json_key_to_python(const std::string& key) {
     if (auto it = cache.find(key); it != cache.end()) return Py_NewRef(it->second);
     PyObject* obj = text_to_python(key);
     if (obj == nullptr || cache.size() >= kMaxJsonKeys || !PyUnicode_IS_COMPACT_ASCII(obj)) return obj;
-    PyUnicode_InternInPlace(&obj);
     cache.emplace(std::string_view(static_cast<const char*>(PyUnicode_DATA(obj)), key.size()), Py_NewRef(obj));
     return obj;
 }
