@@ -69,13 +69,13 @@ bool register_all(PyObject* module) {
 
 namespace vorn::py {
 
-PyObject* create_type(PyType_Spec& spec, PyTypeObject*& type) {
+PyObject* create_type(PyType_Spec& type_spec, PyTypeObject*& type) {
     if (type == nullptr) {
-        PyObject* created = PyType_FromSpec(&spec);
+        PyObject* created = PyType_FromSpec(&type_spec);
         if (created == nullptr) {
             PyErr_Print();
-            const char* dot = std::strrchr(spec.name, '.');
-            return raise_fault_text(std::string("failed to create type object for ") + (dot ? dot + 1 : spec.name));
+            const char* dot = std::strrchr(type_spec.name, '.');
+            return raise_fault_text(std::string("failed to create type object for ") + (dot ? dot + 1 : type_spec.name));
         }
         type = reinterpret_cast<PyTypeObject*>(created);
     }

@@ -24,11 +24,11 @@ extern PyMethodDef prepare_functions[];  // prepare_functions.cpp: py_prepare_ a
 PyObject* create_keypair_type();  // keypair_type.cpp
 PyObject* create_signer_type();   // signer_type.cpp
 
-// For those two: the type made from `spec` on the first call and kept in
+// For those two: the type made from `type_spec` on the first call and kept in
 // `type` for the life of the process; a new reference. A type that cannot be
 // created prints the interpreter's error and raises the internal fault
 // "failed to create type object for <class name>".
-PyObject* create_type(PyType_Spec& spec, PyTypeObject*& type);
+PyObject* create_type(PyType_Spec& type_spec, PyTypeObject*& type);
 
 // The tp_dealloc of a class whose instances own one core object through
 // Member: deletes it (the core types wipe their secrets) and frees the
