@@ -177,7 +177,7 @@ PyObject* sign(Signer& s, Order order, Nonce nonce) {
         if (PyErr_Occurred()) return nullptr;
         return signed_to_python(s.sign(std::move(order.value), nonce.value));
     }
-    auto tx = s.sign_without_json(std::move(order.value), nonce.value);
+    auto tx = s.sign(std::move(order.value), nonce.value, /*with_json=*/false);
     if (!tx) return signed_to_python(tx);
     return signed_transaction_with_actions(*tx, actions.release());
 }

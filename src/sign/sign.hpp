@@ -67,10 +67,9 @@ public:
 
     // ---- operations for the signer's own account; nonce: the caller's or next_nonce ----
 
-    Result<SignedTransaction> sign(OrderItem order, std::optional<uint64_t> nonce);
-    // sign with the action JSON left out (actions empty), for a caller that
-    // renders the order itself.
-    Result<SignedTransaction> sign_without_json(OrderItem order, std::optional<uint64_t> nonce);
+    // With with_json false the action JSON is left out (actions empty), for a
+    // caller that renders the order itself.
+    Result<SignedTransaction> sign(OrderItem order, std::optional<uint64_t> nonce, bool with_json = true);
     // An empty list fails with EmptyOrders before any nonce is drawn.
     Result<SignedTransaction> sign_group(std::vector<OrderItem> orders, std::optional<uint64_t> nonce);
     Result<SignedTransaction> sign_order(std::vector<OrderItem> orders, std::optional<uint64_t> nonce) {

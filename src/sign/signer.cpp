@@ -98,15 +98,11 @@ Result<SignedTransaction> Signer::sign_own(const Action& action, std::optional<u
     return sign_action(action, *n, pubkey());
 }
 
-Result<SignedTransaction> Signer::sign(OrderItem order, std::optional<uint64_t> nonce) {
-    return sign_own(one_item_orders(std::move(order)), nonce);
-}
-
-Result<SignedTransaction> Signer::sign_without_json(OrderItem order, std::optional<uint64_t> nonce) {
+Result<SignedTransaction> Signer::sign(OrderItem order, std::optional<uint64_t> nonce, bool with_json) {
     auto n = nonce_or_next(nonce);
     if (!n) return fail(std::move(n.error()));
     return sign_with(one_item_orders(std::move(order)), *n, pubkey(),
-                     {compute_order_id_, compute_batch_order_ids_, false});
+                     {compute_order_id_, compute_batch_order_ids_, with_json});
 }
 
 Result<SignedTransaction> Signer::sign_group(std::vector<OrderItem> orders, std::optional<uint64_t> nonce) {
