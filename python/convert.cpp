@@ -149,36 +149,16 @@ bool wrong_type(PyObject* obj, const char* argname, const char* expected) {
 
 const char* type_name(PyObject* obj) { return Py_TYPE(obj)->tp_name; }
 
-namespace {
-
-// Interned str objects of C keys, found by the key's address: keys are
-// literals or entries of static tables, so each is made once per process
-// instead of once per lookup. The text is compared as well, so a key at a
-// reused address is never confused with another. Only touched with the GIL.
-struct KeySlot {
-    const char* text;
-    PyObject* obj;
-};
-constexpr size_t kKeySlots = 512;
 KeySlot key_slots[kKeySlots];
 
-}  // namespace
-
-PyObject* key_object(const char* key) {
-    size_t h = static_cast<size_t>((reinterpret_cast<uintptr_t>(key) * 0x9E3779B97F4A7C15ull) >> 55) % kKeySlots;
+PyObject* key_object_slow(const char* key) {
+    size_t h = key_slot_index(key);
     for (size_t n = 0; n < kKeySlots; ++n, h = (h + 1) % kKeySlots) {
         KeySlot& slot = key_slots[h];
-        if (slot.text == key) {
-            if (std::strcmp(static_cast<const char*>(PyUnicode_DATA(slot.obj)), key) == 0) return slot.obj;
-            break;
-        }
+        if (slot.text == key) return slot.obj;
         if (slot.text == nullptr) {
             PyObject* obj = PyUnicode_InternFromString(key);
             if (obj == nullptr) return nullptr;
-            if (!PyUnicode_IS_COMPACT_ASCII(obj)) {  // compared by its bytes above, so ASCII only
-                Py_DECREF(obj);
-                break;
-            }
             slot = {key, obj};
             return obj;
         }

@@ -64,14 +64,33 @@ private:
 
 // ---- dict access ----
 
-// The value under `key` as a strong reference, or an empty PyRef when the key
+// The value under `key` (static storage, as for key_object) as a strong reference, or an empty PyRef when the key
 // is absent. A strong reference keeps the value alive even if user code run
 // by a later conversion (a __float__, say) mutates the dict.
 PyRef dict_get(PyObject* dict, const char* key);
 
+// The interned str objects of C keys, found by the key's address: every key
+// is a string literal or lives in static storage, so each address names one
+// text for the life of the process and each str is made once, not once per
+// lookup. Open addressing; only touched with the GIL.
+struct KeySlot {
+    const char* text;
+    PyObject* obj;
+};
+inline constexpr size_t kKeySlots = 512;
+extern KeySlot key_slots[kKeySlots];
+inline size_t key_slot_index(const char* key) {
+    return static_cast<size_t>((reinterpret_cast<uintptr_t>(key) * 0x9E3779B97F4A7C15ull) >> 55);
+}
+PyObject* key_object_slow(const char* key);
+
 // The interned str of a key (borrowed; kept for the life of the process), or
-// nullptr with an exception set.
-PyObject* key_object(const char* key);
+// nullptr with an exception set. The key must be a string literal or live in
+// static storage: its address identifies it.
+inline PyObject* key_object(const char* key) {
+    const KeySlot& slot = key_slots[key_slot_index(key)];
+    return slot.text == key ? slot.obj : key_object_slow(key);
+}
 inline bool dict_has(PyObject* dict, const char* key) { return static_cast<bool>(dict_get(dict, key)); }
 
 // ---- scalars ----

@@ -82,7 +82,7 @@ PyObject* plain_order_actions(const OrderItem& item) {
     if (!set_item(inner.get(), "r", PyBool_FromLong(o->reduce_only))) return nullptr;
     if (limit == nullptr && o->slippage && !set_item(inner.get(), "slippage", number(*o->slippage))) return nullptr;
     if (!set_item(inner.get(), "sz", number(o->size))) return nullptr;
-    if (limit != nullptr && !set_item(inner.get(), "tif", text_to_python(time_in_force_name(limit->tif))))
+    if (limit != nullptr && !set_item(inner.get(), "tif", literal_to_python(time_in_force_name(limit->tif))))
         return nullptr;
     PyRef outer(PyDict_New());
     if (!outer || !set_item(outer.get(), limit != nullptr ? "l" : "m", inner.release())) return nullptr;
@@ -102,7 +102,7 @@ PyObject* signed_transaction_with_actions(const SignedTransaction& tx, PyObject*
         !set_item(d.get(), "nonce", PyLong_FromUnsignedLongLong(tx.nonce)) ||
         !set_item(d.get(), "account", key_text_to_python(tx.account)) ||
         !set_item(d.get(), "signer", key_text_to_python(tx.signer)) ||
-        !set_item(d.get(), "signature", text_to_python(tx.signature))) {
+        !set_item(d.get(), "signature", ascii_to_python(tx.signature))) {
         return nullptr;
     }
     if (tx.order_id && !set_item(d.get(), "order_id", text_to_python(*tx.order_id))) return nullptr;
@@ -129,9 +129,9 @@ PyObject* prepared_with_actions(const PreparedMessage& p, PyObject* actions_valu
     const uint8_t* msg = p.message_bytes.data();
     const size_t len = p.message_bytes.size();
     if (!set_item(d.get(), "message_bytes", bytes_to_python(p.message_bytes)) ||
-        !set_item(d.get(), "message_base58", text_to_python(base58_encode(msg, len))) ||
-        !set_item(d.get(), "message_base64", text_to_python(base64_encode(msg, len))) ||
-        !set_item(d.get(), "message_hex", text_to_python(hex_encode(msg, len)))) {
+        !set_item(d.get(), "message_base58", ascii_to_python(base58_encode(msg, len))) ||
+        !set_item(d.get(), "message_base64", ascii_to_python(base64_encode(msg, len))) ||
+        !set_item(d.get(), "message_hex", ascii_to_python(hex_encode(msg, len)))) {
         return nullptr;
     }
     if (p.order_id && !set_item(d.get(), "order_id", text_to_python(*p.order_id))) return nullptr;
