@@ -89,8 +89,15 @@ def base58_table(source, calls):
         return
     with tempfile.TemporaryDirectory() as tmp:
         exe = os.path.join(tmp, "base58_count")
-        units = [os.path.join(source, "types", f) for f in ("base58.cpp", "types.cpp", "error.cpp")]
-        build = subprocess.run([compiler, "-std=c++23", "-O3", "-DNDEBUG", f"-I{source}",
+        # Today's sources live in src/types/; an older tree kept them flat in
+        # src/, reached through a types/ link so the same includes work.
+        units_dir = os.path.join(source, "types")
+        if not os.path.isdir(units_dir):
+            units_dir = source
+            os.makedirs(os.path.join(tmp, "inc"))
+            os.symlink(source, os.path.join(tmp, "inc", "types"))
+        units = [os.path.join(units_dir, f) for f in ("base58.cpp", "types.cpp", "error.cpp")]
+        build = subprocess.run([compiler, "-std=c++23", "-O3", "-DNDEBUG", f"-I{source}", f"-I{tmp}/inc",
                                 os.path.join(ROOT, "bench", "callgrind", "base58_count.cpp"), *units,
                                 "-lsodium", "-o", exe], capture_output=True, text=True)
         if build.returncode != 0:
@@ -117,6 +124,76 @@ def instruction_table(calls):
     print(f"  {'Signer.sign / sign_bytes':<54} {ratio:9.3f}x")
 
 
+LOCK_CHILD = """
+import sys
+from vorn_keychain import _native as vk
+LIMIT = {limit!r}
+signer = vk.Signer(vk.Keypair.from_bytes({seed!r}), "mainnet")
+account = signer.pubkey
+orders = [dict(LIMIT, price=100000.0 + i) for i in range(1000)]
+groups = [orders[i:i + 2] for i in range(0, 1000, 2)]
+for _ in range({runs}):
+    {call}
+"""
+
+LOCK_CASES = {
+    "sign_all(1000)": ("signer.sign_all(orders, base_nonce=1)", 1000),
+    "sign_orders_batch(500 x 2)": ("signer.sign_orders_batch(groups, base_nonce=1)", 500),
+    "py_prepare_all_orders(1000)": ("vk.py_prepare_all_orders(orders, 'mainnet', account, base_nonce=1)", 1000),
+}
+
+
+def batch_split(call, runs):
+    """(instructions on the calling thread outside the jobs, instructions in
+    the jobs on every thread) of `runs` batch calls."""
+    with tempfile.TemporaryDirectory() as tmp:
+        out = os.path.join(tmp, "cg.out")
+        script = LOCK_CHILD.format(limit=LIMIT, seed=SECRET_SEED, runs=runs, call=call)
+        env = dict(os.environ, PYTHONHASHSEED="0")
+        proc = subprocess.run(["valgrind", "--tool=callgrind", "--separate-threads=yes",
+                               f"--callgrind-out-file={out}", "--toggle-collect=*detail::call<*",
+                               "--toggle-collect=*worker_loop<*", sys.executable, "-c", script],
+                              env=env, capture_output=True, text=True)
+        if proc.returncode != 0:
+            raise RuntimeError(proc.stderr[-2000:])
+        held = jobs = 0
+        for name in sorted(os.listdir(tmp)):
+            if not re.search(r"-\d+$", name):  # one file per thread: cg.out-01, -02, ...
+                continue
+            path = os.path.join(tmp, name)
+            ann = subprocess.run(["callgrind_annotate", "--inclusive=yes", "--threshold=100", path],
+                                 capture_output=True, text=True).stdout
+            total = re.search(r"([\d,]+) \(100\.0%\)\s+PROGRAM TOTALS", ann)
+            run = re.search(r"^\s*([\d,]+) \([\d. ]+%\)\s+.*StreamState<.*>::run<", ann, re.M)
+            total = int(total.group(1).replace(",", "")) if total else 0
+            run = int(run.group(1).replace(",", "")) if run else 0
+            jobs += run
+            if name.endswith("-01"):  # the calling thread
+                held += total - run
+        return held, jobs
+
+
+def lock_table():
+    if shutil.which("valgrind") is None:
+        print("valgrind not found: the interpreter-lock shares are skipped")
+        return
+    print(f"{'work that holds the interpreter lock (callgrind)':<44} {'held':>8} {'jobs':>8} {'share':>6} "
+          f"{'2 cores':>8} {'any':>7}")
+    for name, (call, n) in LOCK_CASES.items():
+        # Two batches minus one, so that first-call costs cancel out.
+        h2, j2 = batch_split(call, 2)
+        h1, j1 = batch_split(call, 1)
+        held, jobs = (h2 - h1) / n, (j2 - j1) / n
+        share = held / (held + jobs)
+        # The calling thread does the held part alone; the jobs spread over
+        # every thread. On two cores the batch cannot beat max(held,
+        # (held + jobs) / 2).
+        bound = (held + jobs) / max(held, (held + jobs) / 2)
+        print(f"  {name:<42} {held / 1000:7.1f}k {jobs / 1000:7.1f}k {share:6.1%} {bound:7.2f}x {1 / share:6.1f}x")
+    print("  (per element; the bounds on the batch's speed-up over its own work on one thread,")
+    print("   on 2 cores and on any number of cores: the held part runs on the calling thread alone)")
+
+
 def best_of(fn, rounds):
     best = float("inf")
     for _ in range(rounds):
@@ -134,17 +211,15 @@ def speedups(rounds):
     orders = [dict(LIMIT, price=100000.0 + i) for i in range(1000)]
     groups = [orders[i:i + 2] for i in range(0, 1000, 2)]
 
+    # The one-by-one loops keep their results in a list, as the batch does.
     def one_by_one():
-        for i, o in enumerate(orders):
-            signer.sign(o, nonce=1 + i)
+        return [signer.sign(o, nonce=1 + i) for i, o in enumerate(orders)]
 
     def groups_one_by_one():
-        for i, g in enumerate(groups):
-            signer.sign_group(g, nonce=1 + i)
+        return [signer.sign_group(g, nonce=1 + i) for i, g in enumerate(groups)]
 
     def prepare_one_by_one():
-        for i, o in enumerate(orders):
-            vk.py_prepare_order(o, "mainnet", account, nonce=1 + i)
+        return [vk.py_prepare_order(o, "mainnet", account, nonce=1 + i) for i, o in enumerate(orders)]
 
     rows = [
         ("sign_all(1000) vs 1000 sign", lambda: signer.sign_all(orders, base_nonce=1), one_by_one),
@@ -171,6 +246,7 @@ def main():
         instruction_table(args.calls)
         if shutil.which("valgrind") is not None:
             base58_table(args.source, args.calls * 50)
+        lock_table()
     speedups(args.rounds)
 
 

@@ -12,7 +12,10 @@
 // The first step that fails ends the call with its Python error set, so the
 // order of the steps decides which of several bad arguments is reported, and
 // no nonce is drawn for a call whose arguments do not convert. The converted
-// value is the converter's `value` member.
+// value is the converter's `value` member. A list converted element by
+// element while its batch runs (Streamed) is the exception: it has settle(),
+// run when a later step fails, which converts its elements then, so that a
+// bad element is still reported first.
 #pragma once
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
@@ -114,24 +117,50 @@ struct Order {
     bool read(PyObject* obj, const char*) { return parse_order_item(obj, &value); }
 };
 
-// A list of lists of order dicts.
-struct Batches {
-    std::vector<std::vector<OrderItem>> value;
+// A list whose elements are converted one at a time, by Element, while its
+// batch runs (the batch's read step): the list's own type is checked when
+// read, element i is converted by read_element(i) into items[i]. A private
+// tuple copy keeps the elements alive while user code runs.
+template <class T, bool (*Element)(PyObject*, T*)>
+struct Streamed {
+    PyRef seq;
+    std::vector<T> items;
+
     bool read(PyObject* obj, const char* name) {
         if (!check_list(obj, name)) return false;
-        // A tuple copy keeps the inner lists alive while user code runs.
-        PyRef outer(PyList_AsTuple(obj));
-        if (!outer) return false;
-        Py_ssize_t n = PyTuple_GET_SIZE(outer.get());
-        value.reserve(static_cast<size_t>(n));
-        for (Py_ssize_t i = 0; i < n; ++i) {
-            std::vector<OrderItem> items;
-            if (!parse_order_list(PyTuple_GET_ITEM(outer.get(), i), nullptr, &items)) return false;
-            value.push_back(std::move(items));
-        }
+        seq = PyRef(PyList_AsTuple(obj));
+        if (!seq) return false;
+        items.resize(size());
         return true;
     }
+    size_t size() const { return seq ? static_cast<size_t>(PyTuple_GET_SIZE(seq.get())) : 0; }
+    bool read_element(size_t i) {
+        return Element(PyTuple_GET_ITEM(seq.get(), static_cast<Py_ssize_t>(i)), &items[i]);
+    }
+    // A later argument has failed: every element is converted now, and the
+    // first bad one's error replaces the later argument's, as if the whole
+    // list had been converted when read.
+    void settle() {
+        if (!seq) return;
+        PyObject* pending = PyErr_GetRaisedException();
+        for (size_t i = 0; i < size(); ++i) {
+            if (!read_element(i)) {
+                Py_XDECREF(pending);
+                return;
+            }
+        }
+        PyErr_SetRaisedException(pending);
+    }
 };
+
+inline bool order_list_element(PyObject* obj, std::vector<OrderItem>* out) {
+    return parse_order_list(obj, nullptr, out);
+}
+
+// A list of order dicts, and a list of lists of order dicts, converted
+// while their batch runs.
+using StreamedOrders = Streamed<OrderItem, parse_order_item>;
+using StreamedBatches = Streamed<std::vector<OrderItem>, order_list_element>;
 
 // A sequence of tuples of `Arity` members, each converted by `item`; the
 // shapes of all tuples are checked before any member is converted.
@@ -205,6 +234,12 @@ bool decode_step(C& c) {
     } else {
         return true;
     }
+}
+
+// The settle step of any converter (nothing for those without one).
+template <class C>
+void settle_step(C& c) {
+    if constexpr (requires { c.settle(); }) c.settle();
 }
 
 // C decoded in the decode_first step, before the other converters decode.

@@ -67,29 +67,48 @@ PyObject* signed_transaction_to_python(const SignedTransaction& tx) {
     return signed_transaction_with_actions(tx, json_list_to_python(tx.actions));
 }
 
-PyObject* plain_order_actions(const OrderItem& item) {
+namespace {
+
+// A limit or market order without a builder code, or nullptr.
+const vorn::Order* plain_order(const OrderItem& item) {
     const auto* o = std::get_if<vorn::Order>(&item.v);
-    if (o == nullptr || o->commission) return nullptr;
-    const auto* limit = std::get_if<LimitType>(&o->order_type);
+    return o == nullptr || o->commission ? nullptr : o;
+}
+
+// The rendered action object of a plain order.
+PyObject* plain_order_action(const vorn::Order& o) {
+    const auto* limit = std::get_if<LimitType>(&o.order_type);
     // Numbers as the JSON renders them: floats, null when not finite.
     auto number = [](double x) { return std::isfinite(x) ? PyFloat_FromDouble(x) : Py_NewRef(Py_None); };
     // Keys in ascending byte order, as the rendered objects have them.
     PyRef inner(new_dict(7));
-    if (!inner || !set_item(inner.get(), "b", PyBool_FromLong(o->is_buy)) ||
-        !set_item(inner.get(), "c", text_to_python(o->symbol)) || !set_item(inner.get(), "i", PyBool_FromLong(o->iso)))
+    if (!inner || !set_item(inner.get(), "b", PyBool_FromLong(o.is_buy)) ||
+        !set_item(inner.get(), "c", text_to_python(o.symbol)) || !set_item(inner.get(), "i", PyBool_FromLong(o.iso)))
         return nullptr;
-    if (limit != nullptr && !set_item(inner.get(), "px", number(o->price))) return nullptr;
-    if (!set_item(inner.get(), "r", PyBool_FromLong(o->reduce_only))) return nullptr;
-    if (limit == nullptr && o->slippage && !set_item(inner.get(), "slippage", number(*o->slippage))) return nullptr;
-    if (!set_item(inner.get(), "sz", number(o->size))) return nullptr;
+    if (limit != nullptr && !set_item(inner.get(), "px", number(o.price))) return nullptr;
+    if (!set_item(inner.get(), "r", PyBool_FromLong(o.reduce_only))) return nullptr;
+    if (limit == nullptr && o.slippage && !set_item(inner.get(), "slippage", number(*o.slippage))) return nullptr;
+    if (!set_item(inner.get(), "sz", number(o.size))) return nullptr;
     if (limit != nullptr && !set_item(inner.get(), "tif", literal_to_python(time_in_force_name(limit->tif))))
         return nullptr;
     PyRef outer(PyDict_New());
     if (!outer || !set_item(outer.get(), limit != nullptr ? "l" : "m", inner.release())) return nullptr;
-    PyObject* list = PyList_New(1);
-    if (list == nullptr) return nullptr;
-    PyList_SET_ITEM(list, 0, outer.release());
-    return list;
+    return outer.release();
+}
+
+}  // namespace
+
+PyObject* plain_order_actions(std::span<const OrderItem> items) {
+    for (const OrderItem& item : items)
+        if (plain_order(item) == nullptr) return nullptr;
+    PyRef list(PyList_New(static_cast<Py_ssize_t>(items.size())));
+    if (!list) return nullptr;
+    for (size_t i = 0; i < items.size(); ++i) {
+        PyObject* action = plain_order_action(*plain_order(items[i]));
+        if (action == nullptr) return nullptr;
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), action);  // steals action
+    }
+    return list.release();
 }
 
 PyObject* signed_transaction_with_actions(const SignedTransaction& tx, PyObject* actions) {
@@ -114,39 +133,44 @@ PyObject* signed_to_python(const Result<SignedTransaction>& r) {
     return convert_result(r, signed_transaction_to_python);
 }
 
-PyObject* signed_to_python(const Result<std::vector<SignedTransaction>>& r) {
-    return convert_result(r, [](const auto& txs) { return list_to_python(txs, signed_transaction_to_python); });
-}
-
 PyObject* prepared_to_python(const PreparedMessage& p) {
     return prepared_with_actions(p, json_list_to_python(p.actions));
 }
 
-PyObject* prepared_with_actions(const PreparedMessage& p, PyObject* actions_value) {
+MessageTexts MessageTexts::of(const std::vector<uint8_t>& message) {
+    const uint8_t* msg = message.data();
+    const size_t len = message.size();
+    MessageTexts t;
+    t.buffer_ = base58_encode(msg, len);
+    t.base58_len_ = t.buffer_.size();
+    t.buffer_ += base64_encode(msg, len);
+    t.base64_len_ = t.buffer_.size() - t.base58_len_;
+    t.buffer_ += hex_encode(msg, len);
+    return t;
+}
+
+PyObject* prepared_with_actions(const PreparedMessage& p, PyObject* actions_value, const MessageTexts* texts,
+                                PyObject* account, PyObject* signer) {
     PyRef actions(actions_value);
     PyRef d(new_dict(11));
     if (!d || !actions) return nullptr;
-    const uint8_t* msg = p.message_bytes.data();
-    const size_t len = p.message_bytes.size();
+    std::optional<MessageTexts> made;
+    if (texts == nullptr) texts = &made.emplace(MessageTexts::of(p.message_bytes));
     if (!set_item(d.get(), "message_bytes", bytes_to_python(p.message_bytes)) ||
-        !set_item(d.get(), "message_base58", ascii_to_python(base58_encode(msg, len))) ||
-        !set_item(d.get(), "message_base64", ascii_to_python(base64_encode(msg, len))) ||
-        !set_item(d.get(), "message_hex", ascii_to_python(hex_encode(msg, len)))) {
+        !set_item(d.get(), "message_base58", ascii_to_python(texts->base58())) ||
+        !set_item(d.get(), "message_base64", ascii_to_python(texts->base64())) ||
+        !set_item(d.get(), "message_hex", ascii_to_python(texts->hex()))) {
         return nullptr;
     }
     if (p.order_id && !set_item(d.get(), "order_id", text_to_python(*p.order_id))) return nullptr;
     if (p.order_ids && !set_item(d.get(), "order_ids", text_list_to_python(*p.order_ids))) return nullptr;
     if (!set_item(d.get(), "actions", actions.release()) ||
-        !set_item(d.get(), "account", key_text_to_python(p.account)) ||
-        !set_item(d.get(), "signer", key_text_to_python(p.signer)) ||
+        !set_item(d.get(), "account", account != nullptr ? Py_NewRef(account) : key_text_to_python(p.account)) ||
+        !set_item(d.get(), "signer", signer != nullptr ? Py_NewRef(signer) : key_text_to_python(p.signer)) ||
         !set_item(d.get(), "nonce", PyLong_FromUnsignedLongLong(p.nonce))) {
         return nullptr;
     }
     return d.release();
-}
-
-PyObject* prepared_list_to_python(const std::vector<PreparedMessage>& prepared) {
-    return list_to_python(prepared, prepared_to_python);
 }
 
 PyObject* wallet_to_python(const WalletMessage& w) {

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -36,23 +37,41 @@ PyObject* signed_transaction_to_python(const vorn::SignedTransaction& tx);
 // own actions are not read).
 PyObject* signed_transaction_with_actions(const vorn::SignedTransaction& tx, PyObject* actions);
 
-// The action list of an orders action holding just this item, built
-// straight as Python objects, for a limit or market order without a builder
-// code; nullptr with no error set for any other item, nullptr with an error
-// set on failure. Equal to the rendered action JSON converted.
-PyObject* plain_order_actions(const vorn::OrderItem& item);
+// The action list of an orders action holding these items, built straight
+// as Python objects, when every item is a limit or market order without a
+// builder code; nullptr with no error set when any item is something else,
+// nullptr with an error set on failure. Equal to the rendered action JSON
+// converted.
+PyObject* plain_order_actions(std::span<const vorn::OrderItem> items);
+
+// The text encodings of a signing message that a prepared dict carries, in
+// one buffer. Plain C++, so batch workers make them off the interpreter
+// lock.
+class MessageTexts {
+public:
+    static MessageTexts of(const std::vector<uint8_t>& message);
+    std::string_view base58() const { return std::string_view(buffer_).substr(0, base58_len_); }
+    std::string_view base64() const { return std::string_view(buffer_).substr(base58_len_, base64_len_); }
+    std::string_view hex() const { return std::string_view(buffer_).substr(base58_len_ + base64_len_); }
+
+private:
+    std::string buffer_;
+    size_t base58_len_ = 0;
+    size_t base64_len_ = 0;
+};
 
 // prepared_to_python with the "actions" value given (a new reference,
-// consumed; p's own actions are not read).
-PyObject* prepared_with_actions(const vorn::PreparedMessage& p, PyObject* actions);
-// The outcome of a signing operation: its dict (or list of dicts), or its
-// failure raised (errors.hpp).
+// consumed; p's own actions are not read); with the message texts when they
+// are already made, and with the "account" and "signer" str objects
+// (borrowed) in place of p's account and signer texts when given.
+PyObject* prepared_with_actions(const vorn::PreparedMessage& p, PyObject* actions,
+                                const MessageTexts* texts = nullptr, PyObject* account = nullptr,
+                                PyObject* signer = nullptr);
+// The outcome of a signing operation: its dict, or its failure raised
+// (errors.hpp).
 PyObject* signed_to_python(const vorn::Result<vorn::SignedTransaction>& r);
-PyObject* signed_to_python(const vorn::Result<std::vector<vorn::SignedTransaction>>& r);
 
 PyObject* prepared_to_python(const vorn::PreparedMessage& prepared);
-// A list of prepared dicts, in order.
-PyObject* prepared_list_to_python(const std::vector<vorn::PreparedMessage>& prepared);
 PyObject* wallet_to_python(const vorn::WalletMessage& wallet);
 
 // Reads "actions" (serialised with the standard json module's dumps and

@@ -60,8 +60,10 @@ bool convert_arguments(const CallSignature& sig, PyObject* const* a, std::tuple<
             return true;
         }
     };
-    return (std::get<I>(args).read(a[I], sig.params[I]) && ...) && (first(std::get<I>(args)) && ...) &&
-           (decode_step(std::get<I>(args)) && ...);
+    const bool ok = (std::get<I>(args).read(a[I], sig.params[I]) && ...) && (first(std::get<I>(args)) && ...) &&
+                    (decode_step(std::get<I>(args)) && ...);
+    if (!ok) (settle_step(std::get<I>(args)), ...);
+    return ok;
 }
 
 // Runs the body with the converted arguments and converts its result.

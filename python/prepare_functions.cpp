@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "arguments.hpp"
+#include "batch.hpp"
 #include "binder.hpp"
 #include "convert.hpp"
 #include "dicts.hpp"
@@ -246,7 +247,7 @@ PyObject* prepare_order(Late<OrderWithOnFill> order, Network domain, Account acc
                         Nonce nonce) {
     // Plain limit and market orders skip the JSON tree: their action list is
     // built here directly (it has no side effects, so before the nonce).
-    PyRef actions(plain_order_actions(order.value));
+    PyRef actions(plain_order_actions({&order.value, 1}));
     if (!actions && PyErr_Occurred()) return nullptr;
     if (!actions) {
         return with_nonce(nonce, [&](uint64_t n) {
@@ -264,12 +265,44 @@ PyObject* prepare_order(Late<OrderWithOnFill> order, Network domain, Account acc
 constexpr const char* kAllOrdersParams[] = {"orders", "signature_domain", "account", "signer", "base_nonce"};
 constexpr CallSignature kPrepareAllOrders{"py_prepare_all_orders", kAllOrdersParams, 5, 3};
 
-// Every order is converted here, on the calling thread, before any work goes
-// to the pool.
-PyObject* prepare_all(OrderList orders, Network domain, Account account, SignerKey signer, Nonce base) {
-    return convert_result(
-        prepare_all_orders(std::move(orders.value), domain.value, account.value, signer.value, base.value),
-        prepared_list_to_python);
+// Element i is prepared with nonce base + i (batch.hpp): the calling thread
+// converts the elements and wraps finished records while the pool prepares
+// them, the workers also making the message texts. A plain limit or market
+// order's action list is built when its element is read.
+PyObject* prepare_all(StreamedOrders orders, Network domain, Account account, SignerKey signer, Nonce base) {
+    // The records leave out the account and signer texts, which every
+    // element shares: one str object each goes into all the dicts.
+    struct Prepared {
+        PreparedMessage record;
+        MessageTexts texts;
+    };
+    const size_t n = orders.size();
+    const std::string account_text = account.value.to_base58();
+    PyRef account_obj(text_to_python(account_text));
+    PyRef signer_obj(signer.value ? text_to_python(signer.value->to_base58()) : Py_NewRef(account_obj.get()));
+    if (!account_obj || !signer_obj) return nullptr;
+    const std::string none;
+    std::vector<PyRef> actions(n);
+    std::vector<uint8_t> plain(n, 0);  // read by the workers: no Python object
+    return batch_to_list<Prepared>(
+        n, base.value,
+        [&](size_t i) {
+            if (!orders.read_element(i)) return false;
+            actions[i] = PyRef(plain_order_actions({&orders.items[i], 1}));
+            plain[i] = actions[i] ? 1 : 0;
+            return plain[i] != 0 || !PyErr_Occurred();
+        },
+        [&](size_t i, uint64_t nonce) -> Result<Prepared> {
+            auto record =
+                prepare_batch_item(std::move(orders.items[i]), domain.value, account.value, none, none, nonce, !plain[i]);
+            if (!record) return fail(std::move(record.error()));
+            MessageTexts texts = MessageTexts::of(record->message_bytes);
+            return Prepared{std::move(*record), std::move(texts)};
+        },
+        [&](size_t i, Prepared&& p) {
+            PyObject* list = actions[i] ? actions[i].release() : json_list_to_python(p.record.actions);
+            return prepared_with_actions(p.record, list, &p.texts, account_obj.get(), signer_obj.get());
+        });
 }
 
 constexpr const char* kGroupParams[] = {"orders", "signature_domain", "account", "signer", "nonce"};

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "arguments.hpp"
+#include "batch.hpp"
 #include "binder.hpp"
 #include "convert.hpp"
 #include "dicts.hpp"
@@ -169,17 +170,20 @@ std::string sign_bytes(const Signer& s, Bytes message) {
 constexpr const char* kOrderNonceParams[] = {"order", "nonce"};
 constexpr CallSignature kSign{"Signer.sign", kOrderNonceParams, 2, 1};
 
-PyObject* sign(Signer& s, Order order, Nonce nonce) {
-    // Plain limit and market orders skip the JSON tree: their action list is
-    // built here directly (it has no side effects, so before the nonce).
-    PyRef actions(plain_order_actions(order.value));
-    if (!actions) {
-        if (PyErr_Occurred()) return nullptr;
-        return signed_to_python(s.sign(std::move(order.value), nonce.value));
-    }
-    auto tx = s.sign(std::move(order.value), nonce.value, /*with_json=*/false);
+// The signed dict with the action list built here when the orders are plain
+// limit or market orders (actions not null), or else from the action JSON.
+PyObject* signed_with_actions(const Result<SignedTransaction>& tx, PyRef actions) {
     if (!tx) return signed_to_python(tx);
-    return signed_transaction_with_actions(*tx, actions.release());
+    return signed_transaction_with_actions(*tx, actions ? actions.release() : json_list_to_python(tx->actions));
+}
+
+// Plain limit and market orders skip the JSON tree: their action list is
+// built here directly (it has no side effects, so before the nonce).
+PyObject* sign(Signer& s, Order order, Nonce nonce) {
+    PyRef actions(plain_order_actions({&order.value, 1}));
+    if (!actions && PyErr_Occurred()) return nullptr;
+    const bool with_json = !actions;
+    return signed_with_actions(s.sign(std::move(order.value), nonce.value, with_json), std::move(actions));
 }
 
 constexpr const char* kOrdersNonceParams[] = {"orders", "nonce"};
@@ -187,25 +191,60 @@ constexpr CallSignature kSignGroup{"Signer.sign_group", kOrdersNonceParams, 2, 1
 constexpr CallSignature kSignOrder{"Signer.sign_order", kOrdersNonceParams, 2, 1};
 
 PyObject* sign_group(Signer& s, OrderList orders, Nonce nonce) {
-    return signed_to_python(s.sign_group(std::move(orders.value), nonce.value));
+    PyRef actions(plain_order_actions(orders.value));
+    if (!actions && PyErr_Occurred()) return nullptr;
+    const bool with_json = !actions;
+    return signed_with_actions(s.sign_group(std::move(orders.value), nonce.value, with_json), std::move(actions));
 }
 
-// Every element is converted here on the calling thread; the core then signs
-// the converted items (on the worker pool from 10 elements on) and the
-// results are converted after it has finished. The interpreter lock stays
-// held throughout.
+// The batches: element i is signed alone with nonce base + i (batch.hpp).
+// The calling thread converts the elements and wraps finished transactions
+// while the pool signs; a plain limit or market order's action list is built
+// when its element is read, so its worker leaves the action JSON out.
 constexpr const char* kOrdersBaseParams[] = {"orders", "base_nonce"};
 constexpr CallSignature kSignAll{"Signer.sign_all", kOrdersBaseParams, 2, 1};
 
-PyObject* sign_all(const Signer& s, OrderList orders, Nonce base) {
-    return signed_to_python(s.sign_all(std::move(orders.value), base.value));
+PyObject* sign_all(const Signer& s, StreamedOrders orders, Nonce base) {
+    const size_t n = orders.size();
+    std::vector<PyRef> actions(n);
+    std::vector<uint8_t> plain(n, 0);  // read by the workers: no Python object
+    return batch_to_list<SignedTransaction>(
+        n, base.value,
+        [&](size_t i) {
+            if (!orders.read_element(i)) return false;
+            actions[i] = PyRef(plain_order_actions({&orders.items[i], 1}));
+            plain[i] = actions[i] ? 1 : 0;
+            return plain[i] != 0 || !PyErr_Occurred();
+        },
+        [&](size_t i, uint64_t nonce) { return s.sign_single_item(std::move(orders.items[i]), nonce, !plain[i]); },
+        [&](size_t i, SignedTransaction&& tx) {
+            return signed_transaction_with_actions(tx, actions[i] ? actions[i].release()
+                                                                   : json_list_to_python(tx.actions));
+        });
 }
 
 constexpr const char* kBatchesParams[] = {"batches", "base_nonce"};
 constexpr CallSignature kSignOrdersBatch{"Signer.sign_orders_batch", kBatchesParams, 2, 1};
 
-PyObject* sign_orders_batch(const Signer& s, Batches batches, Nonce base) {
-    return signed_to_python(s.sign_orders_batch(std::move(batches.value), base.value));
+PyObject* sign_orders_batch(const Signer& s, StreamedBatches batches, Nonce base) {
+    const size_t n = batches.size();
+    std::vector<PyRef> actions(n);
+    std::vector<uint8_t> plain(n, 0);  // read by the workers: no Python object
+    return batch_to_list<SignedTransaction>(
+        n, base.value,
+        [&](size_t i) {
+            if (!batches.read_element(i)) return false;
+            actions[i] = PyRef(plain_order_actions(batches.items[i]));
+            plain[i] = actions[i] ? 1 : 0;
+            return plain[i] != 0 || !PyErr_Occurred();
+        },
+        [&](size_t i, uint64_t nonce) {
+            return s.sign_single_order_batch(std::move(batches.items[i]), nonce, !plain[i]);
+        },
+        [&](size_t i, SignedTransaction&& tx) {
+            return signed_transaction_with_actions(tx, actions[i] ? actions[i].release()
+                                                                   : json_list_to_python(tx.actions));
+        });
 }
 
 // ---- account operations ----

@@ -126,9 +126,15 @@ Result<std::vector<PreparedMessage>> prepare_all_orders(std::vector<OrderItem> i
     const std::string account_text = account.to_base58();
     const std::string signer_text = signer ? signer->to_base58() : account_text;
     return run_nonce_batch<PreparedMessage>(items, base_nonce, [&](OrderItem item, uint64_t nonce) {
-        return prepare_fresh(one_item_orders(std::move(item)), domain, account, nonce, {.single = true, .batch = false},
-                             account_text, signer_text);
+        return prepare_batch_item(std::move(item), domain, account, account_text, signer_text, nonce);
     });
+}
+
+Result<PreparedMessage> prepare_batch_item(OrderItem item, SignatureDomain domain, const Pubkey& account,
+                                           const std::string& account_text, const std::string& signer_text,
+                                           uint64_t nonce, bool with_json) {
+    return prepare_fresh(one_item_orders(std::move(item)), domain, account, nonce,
+                         {.single = true, .batch = false, .actions = with_json}, account_text, signer_text);
 }
 
 }  // namespace vorn

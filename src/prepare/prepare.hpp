@@ -82,6 +82,14 @@ Result<PreparedMessage> prepare_message(OrderItem item, SignatureDomain domain, 
 Result<PreparedMessage> prepare_transfer(const Transfer& transfer, SignatureDomain domain, const Pubkey& account,
                                          const std::optional<Pubkey>& signer, uint64_t nonce);
 
+// Element of a prepared batch: the item as its own one-item message with
+// its order_id (never order_ids); account_text and signer_text are the
+// base58 texts of the account and signer. With with_json false the action
+// JSON is left out (actions empty).
+Result<PreparedMessage> prepare_batch_item(OrderItem item, SignatureDomain domain, const Pubkey& account,
+                                           const std::string& account_text, const std::string& signer_text,
+                                           uint64_t nonce, bool with_json = true);
+
 // Each item as its own one-item message (order_id, never order_ids), item i
 // with nonce base + i (wrapping); the batch rules of run_nonce_batch.
 Result<std::vector<PreparedMessage>> prepare_all_orders(std::vector<OrderItem> items, SignatureDomain domain,

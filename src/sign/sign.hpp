@@ -60,10 +60,12 @@ public:
     Result<SignedTransaction> sign_action(const Action& action, uint64_t nonce, const Pubkey& account) const;
 
     // For the signer's own account.
-    // One item as a one-item orders action; order_ids never set.
-    Result<SignedTransaction> sign_single_item(OrderItem item, uint64_t nonce) const;
+    // One item as a one-item orders action; order_ids never set. With
+    // with_json false the action JSON is left out, as in sign.
+    Result<SignedTransaction> sign_single_item(OrderItem item, uint64_t nonce, bool with_json = true) const;
     // All items as one orders action; an empty list is EmptyOrders.
-    Result<SignedTransaction> sign_single_order_batch(std::vector<OrderItem> items, uint64_t nonce) const;
+    Result<SignedTransaction> sign_single_order_batch(std::vector<OrderItem> items, uint64_t nonce,
+                                                      bool with_json = true) const;
 
     // ---- operations for the signer's own account; nonce: the caller's or next_nonce ----
 
@@ -71,7 +73,8 @@ public:
     // caller that renders the order itself.
     Result<SignedTransaction> sign(OrderItem order, std::optional<uint64_t> nonce, bool with_json = true);
     // An empty list fails with EmptyOrders before any nonce is drawn.
-    Result<SignedTransaction> sign_group(std::vector<OrderItem> orders, std::optional<uint64_t> nonce);
+    Result<SignedTransaction> sign_group(std::vector<OrderItem> orders, std::optional<uint64_t> nonce,
+                                         bool with_json = true);
     Result<SignedTransaction> sign_order(std::vector<OrderItem> orders, std::optional<uint64_t> nonce) {
         return sign_group(std::move(orders), nonce);
     }

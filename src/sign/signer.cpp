@@ -70,13 +70,15 @@ Result<SignedTransaction> Signer::sign_action(const Action& action, uint64_t non
     return sign_with(action, nonce, account, {compute_order_id_, compute_batch_order_ids_});
 }
 
-Result<SignedTransaction> Signer::sign_single_item(OrderItem item, uint64_t nonce) const {
-    return sign_with(one_item_orders(std::move(item)), nonce, pubkey(), {compute_order_id_, false});
+Result<SignedTransaction> Signer::sign_single_item(OrderItem item, uint64_t nonce, bool with_json) const {
+    return sign_with(one_item_orders(std::move(item)), nonce, pubkey(), {compute_order_id_, false, with_json});
 }
 
-Result<SignedTransaction> Signer::sign_single_order_batch(std::vector<OrderItem> items, uint64_t nonce) const {
+Result<SignedTransaction> Signer::sign_single_order_batch(std::vector<OrderItem> items, uint64_t nonce,
+                                                          bool with_json) const {
     if (items.empty()) return fail(Error::empty_orders());
-    return sign_action(Action{Orders{std::move(items)}}, nonce, pubkey());
+    return sign_with(Action{Orders{std::move(items)}}, nonce, pubkey(),
+                     {compute_order_id_, compute_batch_order_ids_, with_json});
 }
 
 Result<std::vector<SignedTransaction>> Signer::sign_all(std::vector<OrderItem> orders,
@@ -105,9 +107,13 @@ Result<SignedTransaction> Signer::sign(OrderItem order, std::optional<uint64_t> 
                      {compute_order_id_, compute_batch_order_ids_, with_json});
 }
 
-Result<SignedTransaction> Signer::sign_group(std::vector<OrderItem> orders, std::optional<uint64_t> nonce) {
+Result<SignedTransaction> Signer::sign_group(std::vector<OrderItem> orders, std::optional<uint64_t> nonce,
+                                             bool with_json) {
     if (orders.empty()) return fail(Error::empty_orders());
-    return sign_own(Action{Orders{std::move(orders)}}, nonce);
+    auto n = nonce_or_next(nonce);
+    if (!n) return fail(std::move(n.error()));
+    return sign_with(Action{Orders{std::move(orders)}}, *n, pubkey(),
+                     {compute_order_id_, compute_batch_order_ids_, with_json});
 }
 
 Result<SignedTransaction> Signer::sign_faucet(std::optional<uint64_t> nonce) {
