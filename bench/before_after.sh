@@ -36,6 +36,7 @@ for round in 1 2; do
     PYTHONPATH="$tree" "$py" "$here/bench/bench_python.py"
     # The hot-path script is this tree's; it measures whichever extension
     # PYTHONPATH points at, and counts the base58 rows against the tree's src/.
-    PYTHONPATH="$tree" "$py" "$here/bench/hotpath.py" --source "$tree/src" $([ "$round" = 2 ] && echo --skip-callgrind)
+    PYTHONPATH="$tree" "$py" "$here/bench/hotpath.py" --source "$tree/src" --rounds 9 \
+      $([ "$round" = 2 ] && echo --skip-callgrind) $([ "$side" = before ] && echo --skip-lock)
   done
 done

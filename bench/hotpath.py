@@ -50,14 +50,23 @@ for _ in range({calls}):
 """
 
 
+def child_env():
+    """The environment of a child interpreter. It runs in a scratch
+    directory, so that the extension comes from PYTHONPATH (made absolute)
+    and never from the current directory."""
+    path = os.environ.get("PYTHONPATH", "")
+    path = os.pathsep.join(os.path.abspath(p) for p in path.split(os.pathsep) if p)
+    return dict(os.environ, PYTHONHASHSEED="0", PYTHONPATH=path)
+
+
 def callgrind_instructions(setup, call, calls):
     """Total instructions of one child interpreter run under callgrind."""
     with tempfile.TemporaryDirectory() as tmp:
         out = os.path.join(tmp, "cg.out")
         script = CHILD.format(limit=LIMIT, seed=SECRET_SEED, setup=setup, calls=calls, call=call)
-        env = dict(os.environ, PYTHONHASHSEED="0")
+        env = child_env()
         proc = subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}",
-                               sys.executable, "-c", script], env=env, capture_output=True, text=True)
+                               sys.executable, "-c", script], env=env, capture_output=True, text=True, cwd=tmp)
         if proc.returncode != 0:
             raise RuntimeError(proc.stderr[-2000:])
         m = re.search(r"Collected : (\d+)", proc.stderr) or re.search(r"refs:\s+([\d,]+)", proc.stderr)
@@ -149,11 +158,11 @@ def batch_split(call, runs):
     with tempfile.TemporaryDirectory() as tmp:
         out = os.path.join(tmp, "cg.out")
         script = LOCK_CHILD.format(limit=LIMIT, seed=SECRET_SEED, runs=runs, call=call)
-        env = dict(os.environ, PYTHONHASHSEED="0")
+        env = child_env()
         proc = subprocess.run(["valgrind", "--tool=callgrind", "--separate-threads=yes",
                                f"--callgrind-out-file={out}", "--toggle-collect=*detail::call<*",
                                "--toggle-collect=*worker_loop<*", sys.executable, "-c", script],
-                              env=env, capture_output=True, text=True)
+                              env=env, capture_output=True, text=True, cwd=tmp)
         if proc.returncode != 0:
             raise RuntimeError(proc.stderr[-2000:])
         held = jobs = 0
@@ -239,6 +248,8 @@ def main():
     parser.add_argument("--calls", type=int, default=200, help="calls per callgrind run")
     parser.add_argument("--rounds", type=int, default=7, help="wall-clock rounds per batch case")
     parser.add_argument("--skip-callgrind", action="store_true")
+    parser.add_argument("--skip-lock", action="store_true",
+                        help="skip the interpreter-lock shares (they need this tree's batch driver)")
     parser.add_argument("--source", default=os.path.join(ROOT, "src"),
                         help="core sources for the base58 rows (default: this tree's src/)")
     args = parser.parse_args()
@@ -246,7 +257,8 @@ def main():
         instruction_table(args.calls)
         if shutil.which("valgrind") is not None:
             base58_table(args.source, args.calls * 50)
-        lock_table()
+        if not args.skip_lock:
+            lock_table()
     speedups(args.rounds)
 
 

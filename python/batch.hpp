@@ -26,6 +26,10 @@ template <class T, class Read, class Job, class Wrap>
 PyObject* batch_to_list(size_t n, std::optional<uint64_t> base_nonce, Read&& read, Job&& job, Wrap&& wrap) {
     PyRef list(PyList_New(static_cast<Py_ssize_t>(n)));
     if (!list) return nullptr;
+    // Its slots stay empty until taken, while user code can run (a read's
+    // conversions, a collection's callbacks): kept out of the collector's
+    // sight, so that nothing can reach the list before it is full.
+    PyObject_GC_UnTrack(list.get());
     Result<BatchEnd> end = run_streamed<T>(n, base_nonce, read, job, [&](size_t i, T&& value) {
         PyObject* obj = wrap(i, std::move(value));
         if (obj == nullptr) return false;
@@ -34,6 +38,7 @@ PyObject* batch_to_list(size_t n, std::optional<uint64_t> base_nonce, Read&& rea
     });
     if (!end) return raise_core_error(end.error());
     if (*end == BatchEnd::CallerFailed) return nullptr;
+    PyObject_GC_Track(list.get());
     return list.release();
 }
 

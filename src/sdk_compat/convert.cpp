@@ -36,11 +36,19 @@ std::optional<double> unless_nan(double v) {
 }
 
 // Limit and market orders; the order-kind rule runs before the fee rule.
+// The record is filled in its variant slot: built aside and copied in, its
+// narrow stores would be read back by wide loads, a store-forwarding stall
+// on the hottest path.
 Status order_into(const Order& o, uint8_t wire_version, TxAction& out) {
     if (auto st = check_order_kind(o); !st) return st;
-    return detail::with_order_record(o, wire_version, [&](auto record) {
-        return take_commission(o.commission, out.v.emplace<decltype(record)>(record).commission);
-    });
+    if (const auto* limit = std::get_if<LimitType>(&o.order_type)) {
+        auto& r = out.v.emplace<TxLimitOrder>();
+        detail::fill_order_record(o, limit->tif, wire_version, r);
+        return take_commission(o.commission, r.commission);
+    }
+    auto& r = out.v.emplace<TxMarketOrder>();
+    detail::fill_order_record(o, wire_version, r);
+    return take_commission(o.commission, r.commission);
 }
 
 // Places a conditional record, then applies the fee rule to its commission.

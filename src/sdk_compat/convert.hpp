@@ -21,30 +21,46 @@ protected:
     ~TxActionSink() = default;
 };
 
+// The limit or market record of an order, without its commission and
+// without checking any rule: the one place that maps an order's fields onto
+// its wire record. Fields are stored straight into the given record (one in
+// its final place, such as a variant slot), never built aside and copied.
+inline void fill_order_record(const Order& o, TimeInForce tif, uint8_t wire_version, TxLimitOrder& r) {
+    r.symbol = o.symbol;
+    r.is_buy = o.is_buy;
+    r.price = o.price;
+    r.size = o.size;
+    r.tif = tif;
+    r.reduce_only = o.reduce_only;
+    r.iso = o.iso;
+    r.commission.reset();
+    r.wire_version = wire_version;
+}
+// The trigger price of a market order is not carried on the wire.
+inline void fill_order_record(const Order& o, uint8_t wire_version, TxMarketOrder& r) {
+    r.symbol = o.symbol;
+    r.is_buy = o.is_buy;
+    r.size = o.size;
+    r.reduce_only = o.reduce_only;
+    r.iso = o.iso;
+    r.commission.reset();
+    r.slippage = o.slippage;
+    r.wire_version = wire_version;
+}
+
 // Calls f with the market or limit record of an order (a trigger order is
-// taken as a market order), without its commission and without checking any
-// rule. Conversion and order ids both build order records here.
+// taken as a market order), as fill_order_record makes it. Conversion and
+// order ids both build order records this way.
 template <class F>
 decltype(auto) with_order_record(const Order& o, uint8_t wire_version, F&& f) {
-    if (const auto* limit = std::get_if<LimitType>(&o.order_type))
-        return f(TxLimitOrder{.symbol = o.symbol,
-                              .is_buy = o.is_buy,
-                              .price = o.price,
-                              .size = o.size,
-                              .tif = limit->tif,
-                              .reduce_only = o.reduce_only,
-                              .iso = o.iso,
-                              .commission = std::nullopt,
-                              .wire_version = wire_version});
-    // The trigger price of a market order is not carried on the wire.
-    return f(TxMarketOrder{.symbol = o.symbol,
-                           .is_buy = o.is_buy,
-                           .size = o.size,
-                           .reduce_only = o.reduce_only,
-                           .iso = o.iso,
-                           .commission = std::nullopt,
-                           .slippage = o.slippage,
-                           .wire_version = wire_version});
+    if (const auto* limit = std::get_if<LimitType>(&o.order_type)) {
+        TxLimitOrder r;
+        fill_order_record(o, limit->tif, wire_version, r);
+        return f(r);
+    }
+    TxMarketOrder r;
+    fill_order_record(o, wire_version, r);
+    return f(r);
 }
 
 // Converts the action's wire actions in order into sink; stops at the first

@@ -1,6 +1,7 @@
 """Batches are read in chunks while the pool signs: every result, and every
 refusal, is what the one-at-a-time calls give."""
 
+import gc
 import json
 import os
 
@@ -84,12 +85,15 @@ def test_a_bad_element_is_reported_before_a_later_bad_argument(signer, call):
             assert str(raised.value) == expected[1]
 
 
-def test_user_code_run_while_reading_can_run_a_batch_and_raise(signer):
+def test_user_code_run_while_reading_can_run_a_batch_and_look_around_and_raise(signer):
     inner = []
 
     class Price:
         def __float__(self):
             inner.append(signer.sign_all([dict(LIMIT, price=7)] * 20, base_nonce=100))
+            for o in gc.get_objects():  # no list still being filled is reachable
+                if type(o) is list:
+                    o[:]
             return 5.0
 
     class Broken:
