@@ -127,6 +127,15 @@ struct StreamState {
         return false;
     }
 
+    // Spins while element i's status is still `seen`; true once it changed.
+    bool await_status(size_t i, uint32_t seen) const {
+        for (int spin = 0; spin < 4096; ++spin) {
+            if (status[i].load(std::memory_order_acquire) != seen) return true;
+            cpu_relax();
+        }
+        return false;
+    }
+
     // The next element that is read and unclaimed, unless the batch stopped.
     bool claim(size_t* i) {
         size_t cur = next.load(std::memory_order_relaxed);
@@ -335,7 +344,10 @@ Result<BatchEnd> run_streamed(size_t n, std::optional<uint64_t> base_nonce, Read
             state.run(i, job);
             continue;
         }
-        state.status[taken].wait(status, std::memory_order_acquire);
+        // Every element is claimed and the next one is still running: spin
+        // for it first (a job takes microseconds, waking a blocked thread
+        // takes about as long), then block.
+        if (!state.await_status(taken, status)) state.status[taken].wait(status, std::memory_order_acquire);
     }
     closer.reset();  // stop, and wait for the workers still inside
 
