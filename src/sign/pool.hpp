@@ -306,6 +306,9 @@ Result<BatchEnd> run_streamed(size_t n, std::optional<uint64_t> base_nonce, Read
         return true;
     };
 
+    // Waking a pool thread takes tens of microseconds: the workers start
+    // now and wait (spinning briefly) for the first chunk.
+    start_workers();
     bool based = false;
     for (size_t read_count = 0; read_count < n && !caller_failed;) {
         const size_t end = std::min(n, read_count + kChunk);
