@@ -2,7 +2,7 @@
 
 Run from the repository root after building the extension:
 
-    PYTHONPATH=. .venv/bin/python bench/hotpath.py [--calls N] [--skip-callgrind] [--source DIR]
+    PYTHONPATH=. .venv/bin/python bench/hotpath.py [--calls N] [--skip-callgrind] [--skip-lock] [--source DIR]
 
 Instruction counts come from valgrind's callgrind: each case runs once with N
 calls and once with none, under the same interpreter, and the difference over
@@ -11,9 +11,12 @@ the extension found on PYTHONPATH (point it at another build to compare).
 The base58 rows count the core alone: bench/callgrind/base58_count.cpp is
 compiled (c++ -O3, as the Release build) against the sources under --source
 (default: this tree's src/) and run the same way. Without valgrind or a
-compiler that part is skipped with a message. The batch speed-ups are
+compiler that part is skipped with a message. The interpreter-lock rows run
+each batch under callgrind with one output per thread: the calling thread's
+instructions outside the jobs must hold the lock, the jobs (on any thread)
+need not; their share bounds the batch's speed-up. The batch speed-ups are
 wall-clock ratios measured in one run (best of several rounds), batch against
-the same items one call at a time.
+the same items one call at a time, both keeping their results in a list.
 """
 
 import argparse
