@@ -282,26 +282,19 @@ PyObject* prepare_all(StreamedOrders orders, Network domain, Account account, Si
     PyRef signer_obj(signer.value ? text_to_python(signer.value->to_base58()) : Py_NewRef(account_obj.get()));
     if (!account_obj || !signer_obj) return nullptr;
     const std::string none;
-    std::vector<PyRef> actions(n);
-    std::vector<uint8_t> plain(n, 0);  // read by the workers: no Python object
+    PlainActions actions(n);
     return batch_to_list<Prepared>(
-        n, base.value,
-        [&](size_t i) {
-            if (!orders.read_element(i)) return false;
-            actions[i] = PyRef(plain_order_actions({&orders.items[i], 1}));
-            plain[i] = actions[i] ? 1 : 0;
-            return plain[i] != 0 || !PyErr_Occurred();
-        },
+        n, base.value, [&](size_t i) { return orders.read_element(i) && actions.build(i, {&orders.items[i], 1}); },
         [&](size_t i, uint64_t nonce) -> Result<Prepared> {
-            auto record =
-                prepare_batch_item(std::move(orders.items[i]), domain.value, account.value, none, none, nonce, !plain[i]);
+            auto record = prepare_batch_item(std::move(orders.items[i]), domain.value, account.value, none, none,
+                                             nonce, !actions.plain(i));
             if (!record) return fail(std::move(record.error()));
             MessageTexts texts = MessageTexts::of(record->message_bytes);
             return Prepared{std::move(*record), std::move(texts)};
         },
         [&](size_t i, Prepared&& p) {
-            PyObject* list = actions[i] ? actions[i].release() : json_list_to_python(p.record.actions);
-            return prepared_with_actions(p.record, list, &p.texts, account_obj.get(), signer_obj.get());
+            return prepared_with_actions(p.record, actions.take(i, p.record.actions), &p.texts, account_obj.get(),
+                                         signer_obj.get());
         });
 }
 

@@ -205,21 +205,15 @@ constexpr const char* kOrdersBaseParams[] = {"orders", "base_nonce"};
 constexpr CallSignature kSignAll{"Signer.sign_all", kOrdersBaseParams, 2, 1};
 
 PyObject* sign_all(const Signer& s, StreamedOrders orders, Nonce base) {
-    const size_t n = orders.size();
-    std::vector<PyRef> actions(n);
-    std::vector<uint8_t> plain(n, 0);  // read by the workers: no Python object
+    PlainActions actions(orders.size());
     return batch_to_list<SignedTransaction>(
-        n, base.value,
-        [&](size_t i) {
-            if (!orders.read_element(i)) return false;
-            actions[i] = PyRef(plain_order_actions({&orders.items[i], 1}));
-            plain[i] = actions[i] ? 1 : 0;
-            return plain[i] != 0 || !PyErr_Occurred();
+        orders.size(), base.value,
+        [&](size_t i) { return orders.read_element(i) && actions.build(i, {&orders.items[i], 1}); },
+        [&](size_t i, uint64_t nonce) {
+            return s.sign_single_item(std::move(orders.items[i]), nonce, !actions.plain(i));
         },
-        [&](size_t i, uint64_t nonce) { return s.sign_single_item(std::move(orders.items[i]), nonce, !plain[i]); },
         [&](size_t i, SignedTransaction&& tx) {
-            return signed_transaction_with_actions(tx, actions[i] ? actions[i].release()
-                                                                   : json_list_to_python(tx.actions));
+            return signed_transaction_with_actions(tx, actions.take(i, tx.actions));
         });
 }
 
@@ -227,23 +221,15 @@ constexpr const char* kBatchesParams[] = {"batches", "base_nonce"};
 constexpr CallSignature kSignOrdersBatch{"Signer.sign_orders_batch", kBatchesParams, 2, 1};
 
 PyObject* sign_orders_batch(const Signer& s, StreamedBatches batches, Nonce base) {
-    const size_t n = batches.size();
-    std::vector<PyRef> actions(n);
-    std::vector<uint8_t> plain(n, 0);  // read by the workers: no Python object
+    PlainActions actions(batches.size());
     return batch_to_list<SignedTransaction>(
-        n, base.value,
-        [&](size_t i) {
-            if (!batches.read_element(i)) return false;
-            actions[i] = PyRef(plain_order_actions(batches.items[i]));
-            plain[i] = actions[i] ? 1 : 0;
-            return plain[i] != 0 || !PyErr_Occurred();
-        },
+        batches.size(), base.value,
+        [&](size_t i) { return batches.read_element(i) && actions.build(i, batches.items[i]); },
         [&](size_t i, uint64_t nonce) {
-            return s.sign_single_order_batch(std::move(batches.items[i]), nonce, !plain[i]);
+            return s.sign_single_order_batch(std::move(batches.items[i]), nonce, !actions.plain(i));
         },
         [&](size_t i, SignedTransaction&& tx) {
-            return signed_transaction_with_actions(tx, actions[i] ? actions[i].release()
-                                                                   : json_list_to_python(tx.actions));
+            return signed_transaction_with_actions(tx, actions.take(i, tx.actions));
         });
 }
 
