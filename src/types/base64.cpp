@@ -4,28 +4,24 @@ namespace vorn {
 
 std::string base64_encode(const uint8_t* data, size_t len) {
     static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((len + 2) / 3 * 4);
+    // Sized once (the padding already in place), then written through a
+    // pointer: no per-character capacity check.
+    std::string out((len + 2) / 3 * 4, '=');
+    char* o = out.data();
     size_t i = 0;
-    for (; i + 3 <= len; i += 3) {
-        uint32_t n = (uint32_t{data[i]} << 16) | (uint32_t{data[i + 1]} << 8) | data[i + 2];
-        out += kAlphabet[(n >> 18) & 63];
-        out += kAlphabet[(n >> 12) & 63];
-        out += kAlphabet[(n >> 6) & 63];
-        out += kAlphabet[n & 63];
+    for (; i + 3 <= len; i += 3, o += 4) {
+        const uint32_t n = (uint32_t{data[i]} << 16) | (uint32_t{data[i + 1]} << 8) | data[i + 2];
+        o[0] = kAlphabet[(n >> 18) & 63];
+        o[1] = kAlphabet[(n >> 12) & 63];
+        o[2] = kAlphabet[(n >> 6) & 63];
+        o[3] = kAlphabet[n & 63];
     }
-    size_t rest = len - i;
-    if (rest == 1) {
-        uint32_t n = uint32_t{data[i]} << 16;
-        out += kAlphabet[(n >> 18) & 63];
-        out += kAlphabet[(n >> 12) & 63];
-        out += "==";
-    } else if (rest == 2) {
-        uint32_t n = (uint32_t{data[i]} << 16) | (uint32_t{data[i + 1]} << 8);
-        out += kAlphabet[(n >> 18) & 63];
-        out += kAlphabet[(n >> 12) & 63];
-        out += kAlphabet[(n >> 6) & 63];
-        out += '=';
+    const size_t rest = len - i;
+    if (rest != 0) {
+        const uint32_t n = (uint32_t{data[i]} << 16) | (rest == 2 ? uint32_t{data[i + 1]} << 8 : 0);
+        o[0] = kAlphabet[(n >> 18) & 63];
+        o[1] = kAlphabet[(n >> 12) & 63];
+        if (rest == 2) o[2] = kAlphabet[(n >> 6) & 63];
     }
     return out;
 }
