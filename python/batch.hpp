@@ -41,7 +41,7 @@ public:
     // Element i's action list (a new reference): the one built here, or
     // else the rendered action JSON converted.
     PyObject* take(size_t i, const std::vector<json>& rendered) {
-        return lists_[i] ? lists_[i].release() : json_list_to_python(rendered);
+        return actions_or_rendered(std::move(lists_[i]), rendered);
     }
 
 private:

@@ -111,6 +111,10 @@ PyObject* plain_order_actions(std::span<const OrderItem> items) {
     return list.release();
 }
 
+PyObject* actions_or_rendered(PyRef plain, const std::vector<json>& rendered) {
+    return plain ? plain.release() : json_list_to_python(rendered);
+}
+
 PyObject* signed_transaction_with_actions(const SignedTransaction& tx, PyObject* actions) {
     PyRef d(new_dict(7));
     if (!d) {

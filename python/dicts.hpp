@@ -43,6 +43,10 @@ PyObject* signed_transaction_with_actions(const vorn::SignedTransaction& tx, PyO
 // nullptr with an error set on failure. Equal to the rendered action JSON
 // converted.
 PyObject* plain_order_actions(std::span<const vorn::OrderItem> items);
+// The action list of a signed or prepared record: plain (from
+// plain_order_actions, consumed) when there is one, else the record's
+// rendered action JSON converted. A new reference.
+PyObject* actions_or_rendered(PyRef plain, const std::vector<json>& rendered);
 
 // The text encodings of a signing message that a prepared dict carries, in
 // one buffer. Plain C++, so batch workers make them off the interpreter

@@ -249,17 +249,12 @@ PyObject* prepare_order(Late<OrderWithOnFill> order, Network domain, Account acc
     // built here directly (it has no side effects, so before the nonce).
     PyRef actions(plain_order_actions({&order.value, 1}));
     if (!actions && PyErr_Occurred()) return nullptr;
-    if (!actions) {
-        return with_nonce(nonce, [&](uint64_t n) {
-            return prepare_message(std::move(order.value), domain.value, account.value, signer.value, n);
-        });
-    }
     Result<uint64_t> resolved = resolve_nonce(nonce.value);
     if (!resolved) return raise_core_error(resolved.error());
     auto prepared = prepare_message(std::move(order.value), domain.value, account.value, signer.value, *resolved,
-                                    {.single = true, .batch = true, .actions = false});
-    if (!prepared) return convert_result(prepared, prepared_to_python);
-    return prepared_with_actions(*prepared, actions.release());
+                                    {.single = true, .batch = true, .actions = !actions});
+    if (!prepared) return raise_core_error(prepared.error());
+    return prepared_with_actions(*prepared, actions_or_rendered(std::move(actions), prepared->actions));
 }
 
 constexpr const char* kAllOrdersParams[] = {"orders", "signature_domain", "account", "signer", "base_nonce"};

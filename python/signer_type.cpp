@@ -174,7 +174,7 @@ constexpr CallSignature kSign{"Signer.sign", kOrderNonceParams, 2, 1};
 // limit or market orders (actions not null), or else from the action JSON.
 PyObject* signed_with_actions(const Result<SignedTransaction>& tx, PyRef actions) {
     if (!tx) return signed_to_python(tx);
-    return signed_transaction_with_actions(*tx, actions ? actions.release() : json_list_to_python(tx->actions));
+    return signed_transaction_with_actions(*tx, actions_or_rendered(std::move(actions), tx->actions));
 }
 
 // Plain limit and market orders skip the JSON tree: their action list is

@@ -57,7 +57,9 @@ public:
     // the signer's order-id switches, then the signature over the message.
     // The message is built in a buffer of the calling thread, so any number
     // of threads may sign with one signer at once.
-    Result<SignedTransaction> sign_action(const Action& action, uint64_t nonce, const Pubkey& account) const;
+    // With with_json false the action JSON is left out (actions empty).
+    Result<SignedTransaction> sign_action(const Action& action, uint64_t nonce, const Pubkey& account,
+                                          bool with_json = true) const;
 
     // For the signer's own account.
     // One item as a one-item orders action; order_ids never set. With
@@ -117,7 +119,7 @@ private:
 
     Result<SignedTransaction> sign_with(const Action& action, uint64_t nonce, const Pubkey& account,
                                         OrderIdSwitches ids) const;
-    Result<SignedTransaction> sign_own(const Action& action, std::optional<uint64_t> nonce);
+    Result<SignedTransaction> sign_own(const Action& action, std::optional<uint64_t> nonce, bool with_json = true);
 
     Keypair keypair_;
     std::string pubkey_base58_;

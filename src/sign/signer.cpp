@@ -66,8 +66,9 @@ Result<SignedTransaction> Signer::sign_with(const Action& action, uint64_t nonce
     return out;
 }
 
-Result<SignedTransaction> Signer::sign_action(const Action& action, uint64_t nonce, const Pubkey& account) const {
-    return sign_with(action, nonce, account, {compute_order_id_, compute_batch_order_ids_});
+Result<SignedTransaction> Signer::sign_action(const Action& action, uint64_t nonce, const Pubkey& account,
+                                              bool with_json) const {
+    return sign_with(action, nonce, account, {compute_order_id_, compute_batch_order_ids_, with_json});
 }
 
 Result<SignedTransaction> Signer::sign_single_item(OrderItem item, uint64_t nonce, bool with_json) const {
@@ -77,8 +78,7 @@ Result<SignedTransaction> Signer::sign_single_item(OrderItem item, uint64_t nonc
 Result<SignedTransaction> Signer::sign_single_order_batch(std::vector<OrderItem> items, uint64_t nonce,
                                                           bool with_json) const {
     if (items.empty()) return fail(Error::empty_orders());
-    return sign_with(Action{Orders{std::move(items)}}, nonce, pubkey(),
-                     {compute_order_id_, compute_batch_order_ids_, with_json});
+    return sign_action(Action{Orders{std::move(items)}}, nonce, pubkey(), with_json);
 }
 
 Result<std::vector<SignedTransaction>> Signer::sign_all(std::vector<OrderItem> orders,
@@ -94,26 +94,20 @@ Result<std::vector<SignedTransaction>> Signer::sign_orders_batch(std::vector<std
     });
 }
 
-Result<SignedTransaction> Signer::sign_own(const Action& action, std::optional<uint64_t> nonce) {
+Result<SignedTransaction> Signer::sign_own(const Action& action, std::optional<uint64_t> nonce, bool with_json) {
     auto n = nonce_or_next(nonce);
     if (!n) return fail(std::move(n.error()));
-    return sign_action(action, *n, pubkey());
+    return sign_action(action, *n, pubkey(), with_json);
 }
 
 Result<SignedTransaction> Signer::sign(OrderItem order, std::optional<uint64_t> nonce, bool with_json) {
-    auto n = nonce_or_next(nonce);
-    if (!n) return fail(std::move(n.error()));
-    return sign_with(one_item_orders(std::move(order)), *n, pubkey(),
-                     {compute_order_id_, compute_batch_order_ids_, with_json});
+    return sign_own(one_item_orders(std::move(order)), nonce, with_json);
 }
 
 Result<SignedTransaction> Signer::sign_group(std::vector<OrderItem> orders, std::optional<uint64_t> nonce,
                                              bool with_json) {
     if (orders.empty()) return fail(Error::empty_orders());
-    auto n = nonce_or_next(nonce);
-    if (!n) return fail(std::move(n.error()));
-    return sign_with(Action{Orders{std::move(orders)}}, *n, pubkey(),
-                     {compute_order_id_, compute_batch_order_ids_, with_json});
+    return sign_own(Action{Orders{std::move(orders)}}, nonce, with_json);
 }
 
 Result<SignedTransaction> Signer::sign_faucet(std::optional<uint64_t> nonce) {
