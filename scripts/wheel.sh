@@ -17,6 +17,24 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_BASEDIR="$PWD"
 
+# Where dpkg knows a second architecture (arm64 for the aarch64 build), a
+# library's package name alone is ambiguous to `dpkg -s`; auditwheel asks that
+# way for the package versions of the SBOM it writes into the wheel, and
+# leaves the SBOM out when the query fails. This dpkg, first on the path,
+# answers such a query for the architecture being built.
+if command -v dpkg >/dev/null; then
+  mkdir -p build-wheel/dpkg
+  cat >build-wheel/dpkg/dpkg <<SH
+#!/bin/sh
+if [ "\$1" = -s ] && [ \$# -eq 2 ] && ! $(command -v dpkg) -s "\$2" >/dev/null 2>&1; then
+  exec $(command -v dpkg) -s "\$2:\$VORN_DPKG_ARCH"
+fi
+exec $(command -v dpkg) "\$@"
+SH
+  chmod +x build-wheel/dpkg/dpkg
+  export PATH="$PWD/build-wheel/dpkg:$PATH" VORN_DPKG_ARCH="$(dpkg --print-architecture)"
+fi
+
 arch=$(uname -m)
 if [ "${1:-}" = --arch ]; then arch=${2:?--arch needs x86_64 or aarch64}; shift 2; fi
 case $arch in
@@ -62,13 +80,12 @@ if [ "$arch" = aarch64 ]; then
     -C build-dir=build-wheel/aarch64/build "${launcher[@]}" \
     -C cmake.toolchain-file="$PWD/cmake/aarch64-linux-gnu.cmake" -C cmake.python-hints=false \
     -C cmake.define.Python_EXECUTABLE="$PWD/$venv/bin/python" -C cmake.define.Python_INCLUDE_DIR="$pyinc" \
-    -C cmake.define.CMAKE_DISABLE_FIND_PACKAGE_nlohmann_json=ON
+    -C cmake.define.CMAKE_DISABLE_FIND_PACKAGE_nlohmann_json=ON -C cmake.define.VORN_MULTI_BUFFER=OFF
   rm -f dist/vorn_keychain-*_aarch64.whl
   # auditwheel reads the arm64 libraries from their multiarch folder.
-  LD_LIBRARY_PATH=/usr/lib/aarch64-linux-gnu PATH="$PWD/$venv/bin:$PATH" \
-    "$venv/bin/python" -m auditwheel repair -w dist "$raw"/*.whl >/dev/null 2>&1 ||
-    LD_LIBRARY_PATH=/usr/lib/aarch64-linux-gnu PATH="$PWD/$venv/bin:$PATH" \
-      "$venv/bin/python" -m auditwheel repair -w dist "$raw"/*.whl
+  export LD_LIBRARY_PATH=/usr/lib/aarch64-linux-gnu VORN_DPKG_ARCH=arm64
+  PATH="$PWD/$venv/bin:$PATH" "$venv/bin/python" -m auditwheel repair -w dist "$raw"/*.whl >/dev/null 2>&1 ||
+    PATH="$PWD/$venv/bin:$PATH" "$venv/bin/python" -m auditwheel repair -w dist "$raw"/*.whl
   report "$venv/bin/python" "$(ls dist/vorn_keychain-*_aarch64.whl)"
   exit 0
 fi
