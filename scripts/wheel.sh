@@ -1,21 +1,41 @@
 #!/usr/bin/env bash
-# Builds one repaired wheel per CPython >= 3.12 found (or per PYTHON given),
-# into dist/. auditwheel copies the shared libraries the extension needs beyond
-# the manylinux policy (libsodium, oneTBB, ...) into the wheel and tags it with
-# the manylinux version the build machine's glibc allows.
-#   scripts/wheel.sh [PYTHON...]
+# Builds the one repaired wheel, into dist/: the extension is built against the
+# stable ABI of CPython 3.12 (tag cp312-abi3), so that the same wheel installs
+# on every CPython from 3.12 on. auditwheel copies the shared libraries the
+# extension needs beyond the manylinux policy (libsodium, oneTBB, ...) into the
+# wheel and tags it with the manylinux version the build machine's glibc allows.
+#   scripts/wheel.sh [PYTHON]     (default: the oldest CPython >= 3.12 found)
 #   scripts/wheel.sh --arch aarch64 [PYTHON]
-# --arch aarch64 cross-builds the wheel for aarch64 Linux on this x86-64
-# machine (cmake/aarch64-linux-gnu.cmake, Debian's cross compiler and arm64
-# packages, Debian's arm64 CPython headers: scripts/cross_aarch64.sh readies
-# them, as root) and repairs it here with the arm64 libsodium and oneTBB;
-# the build's interpreter (default: the CPython 3.13 found) must have the
-# headers' version. Build folder: build-wheel/aarch64.
+# --arch aarch64 cross-builds the same wheel for aarch64 Linux on this x86-64
+# machine (cmake/aarch64-linux-gnu.cmake; Debian's cross compiler, arm64
+# libsodium and oneTBB and arm64 CPython headers, which
+# scripts/cross_aarch64.sh installs or fetches, as root) and repairs it here
+# with the arm64 libraries. Its build interpreter (default: the CPython found
+# of the headers' version, 3.13) only runs the build: the module gets the
+# arm64 headers. No multi-buffer signing path there: libsodium signs.
 # nlohmann/json comes from PyPI (the nlohmann-json build requirement), as on a
-# machine without nlohmann-json3-dev. Build folders: build-wheel/cp3N.
+# machine without nlohmann-json3-dev. Build folders: build-wheel/abi3,
+# build-wheel/aarch64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_BASEDIR="$PWD"
+
+arch=$(uname -m)
+if [ "${1:-}" = --arch ]; then arch=${2:?--arch needs x86_64 or aarch64}; shift 2; fi
+case $arch in
+  "$(uname -m)") build=abi3; cross=() ;;
+  aarch64)
+    build=aarch64
+    pyinc=$(scripts/cross_aarch64.sh)
+    headers=$(sed -n 's/^#define PY_VERSION *"\([0-9]*\.[0-9]*\).*/\1/p' "$pyinc/patchlevel.h")
+    # No interpreter hints from scikit-build-core: they would point at this
+    # machine's headers.
+    cross=(-C cmake.toolchain-file="$PWD/cmake/aarch64-linux-gnu.cmake" -C cmake.python-hints=false
+           -C cmake.define.Python_INCLUDE_DIR="$pyinc" -C cmake.define.VORN_MULTI_BUFFER=OFF)
+    # The wheel's platform tag, and where auditwheel finds the arm64 libraries.
+    export _PYTHON_HOST_PLATFORM=linux-aarch64 LD_LIBRARY_PATH=/usr/lib/aarch64-linux-gnu ;;
+  *) echo "cannot build for $arch here (x86_64 or aarch64)" >&2; exit 1 ;;
+esac
 
 # Where dpkg knows a second architecture (arm64 for the aarch64 build), a
 # library's package name alone is ambiguous to `dpkg -s`; auditwheel asks that
@@ -32,82 +52,41 @@ fi
 exec $(command -v dpkg) "\$@"
 SH
   chmod +x build-wheel/dpkg/dpkg
-  export PATH="$PWD/build-wheel/dpkg:$PATH" VORN_DPKG_ARCH="$(dpkg --print-architecture)"
+  VORN_DPKG_ARCH=$(dpkg --print-architecture)
+  [ "$build" = aarch64 ] && VORN_DPKG_ARCH=arm64
+  export PATH="$PWD/build-wheel/dpkg:$PATH" VORN_DPKG_ARCH
 fi
 
-arch=$(uname -m)
-if [ "${1:-}" = --arch ]; then arch=${2:?--arch needs x86_64 or aarch64}; shift 2; fi
-case $arch in
-  "$(uname -m)") ;;
-  aarch64) ;;
-  *) echo "cannot build for $arch here (x86_64 or aarch64)" >&2; exit 1 ;;
-esac
-
-if [ $# -gt 0 ]; then pythons=("$@"); else mapfile -t pythons < <(scripts/setup.sh --pythons); fi
-[ ${#pythons[@]} -gt 0 ] || { echo "no CPython 3.12 or newer found" >&2; exit 1; }
+minor() { "$1" -c 'import sys; print("%d.%d" % sys.version_info[:2])'; }
+if [ $# -gt 0 ]; then py=$1
+elif [ "$build" = aarch64 ]; then
+  py=$(scripts/setup.sh --pythons | while read -r p; do [ "$(minor "$p")" = "$headers" ] && { echo "$p"; break; }; done)
+  [ -n "$py" ] || { echo "the aarch64 build needs a CPython $headers to run it (the arm64 headers' version)" >&2; exit 1; }
+else py=$(scripts/setup.sh --pythons | head -n1)
+fi
+[ -n "$py" ] || { echo "no CPython 3.12 or newer found" >&2; exit 1; }
 launcher=()
 command -v ccache >/dev/null && launcher=(-C cmake.define.CMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
+venv=.venv-$(minor "$py")
+scripts/setup.sh --venv "$py" "$venv"
+[ "$build" = abi3 ] || cross+=(-C cmake.define.Python_EXECUTABLE="$PWD/$venv/bin/python")
+raw=build-wheel/$build/raw
+rm -rf "$raw"
 mkdir -p dist
-
-# Prints the wheel, what auditwheel bundled into it and twine's verdict.
-report() {
-  echo "$2"
-  "$1" - "$2" <<'PY'
+CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-2} "$venv/bin/python" -m pip wheel . -q \
+  --no-build-isolation --no-deps -w "$raw" -C build-dir="build-wheel/$build/build" "${launcher[@]}" \
+  -C cmake.define.CMAKE_DISABLE_FIND_PACKAGE_nlohmann_json=ON "${cross[@]}"
+# The wheels of earlier builds for this architecture (one per interpreter
+# version, or an older abi3 one) go.
+rm -f dist/vorn_keychain-*_"$arch".whl
+PATH="$PWD/$venv/bin:$PATH" "$venv/bin/python" -m auditwheel repair -w dist "$raw"/*.whl >/dev/null 2>&1 ||
+  PATH="$PWD/$venv/bin:$PATH" "$venv/bin/python" -m auditwheel repair -w dist "$raw"/*.whl
+wheel=$(ls dist/vorn_keychain-*-cp312-abi3-manylinux*_"$arch".whl)
+echo "$wheel"
+"$venv/bin/python" - "$wheel" <<'PY'
 import sys, zipfile
 libs = sorted(n.rsplit("/", 1)[1] for n in zipfile.ZipFile(sys.argv[1]).namelist() if ".libs/" in n and not n.endswith("/"))
 print("  bundled: " + (", ".join(libs) or "nothing"))
 PY
-  "$1" -m twine check --strict "$2" | sed 's/^/  /'
-}
-
-if [ "$arch" = aarch64 ]; then
-  pyinc=$(scripts/cross_aarch64.sh)
-  headers=$(sed -n 's/^#define PY_VERSION *"\([0-9]*\.[0-9]*\).*/\1/p' "$pyinc/patchlevel.h")
-  py=
-  for p in "${pythons[@]}"; do
-    [ "$("$p" -c 'import sys; print("%d.%d" % sys.version_info[:2])')" = "$headers" ] && { py=$p; break; }
-  done
-  [ -n "$py" ] || { echo "the aarch64 build needs a CPython $headers interpreter (the arm64 headers' version)" >&2; exit 1; }
-  venv=.venv-$headers
-  scripts/setup.sh --venv "$py" "$venv"
-  raw=build-wheel/aarch64/raw
-  rm -rf "$raw"
-  # No interpreter hints from scikit-build-core: they would point at this
-  # machine's headers; the arm64 ones are given instead.
-  _PYTHON_HOST_PLATFORM=linux-aarch64 CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-2} \
-    "$venv/bin/python" -m pip wheel . -q --no-build-isolation --no-deps -w "$raw" \
-    -C build-dir=build-wheel/aarch64/build "${launcher[@]}" \
-    -C cmake.toolchain-file="$PWD/cmake/aarch64-linux-gnu.cmake" -C cmake.python-hints=false \
-    -C cmake.define.Python_EXECUTABLE="$PWD/$venv/bin/python" -C cmake.define.Python_INCLUDE_DIR="$pyinc" \
-    -C cmake.define.CMAKE_DISABLE_FIND_PACKAGE_nlohmann_json=ON -C cmake.define.VORN_MULTI_BUFFER=OFF
-  rm -f dist/vorn_keychain-*_aarch64.whl
-  # auditwheel reads the arm64 libraries from their multiarch folder.
-  export LD_LIBRARY_PATH=/usr/lib/aarch64-linux-gnu VORN_DPKG_ARCH=arm64
-  PATH="$PWD/$venv/bin:$PATH" "$venv/bin/python" -m auditwheel repair -w dist "$raw"/*.whl >/dev/null 2>&1 ||
-    PATH="$PWD/$venv/bin:$PATH" "$venv/bin/python" -m auditwheel repair -w dist "$raw"/*.whl
-  report "$venv/bin/python" "$(ls dist/vorn_keychain-*_aarch64.whl)"
-  exit 0
-fi
-for py in "${pythons[@]}"; do
-  minor=$("$py" -c 'import sys; print("%d.%d" % sys.version_info[:2])')
-  tag=cp${minor/./}
-  venv=.venv-$minor
-  scripts/setup.sh --venv "$py" "$venv"
-  raw=build-wheel/$tag/raw
-  rm -rf "$raw"
-  CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-2} "$venv/bin/python" -m pip wheel . -q \
-    --no-build-isolation --no-deps -w "$raw" -C build-dir="build-wheel/$tag/build" "${launcher[@]}" \
-    -C cmake.define.CMAKE_DISABLE_FIND_PACKAGE_nlohmann_json=ON
-  rm -f dist/vorn_keychain-*-"$tag"-"$tag"-*.whl
-  PATH="$PWD/$venv/bin:$PATH" "$venv/bin/python" -m auditwheel repair -w dist "$raw"/*.whl >/dev/null 2>&1 ||
-    PATH="$PWD/$venv/bin:$PATH" "$venv/bin/python" -m auditwheel repair -w dist "$raw"/*.whl
-  wheel=$(ls dist/vorn_keychain-*-"$tag"-"$tag"-*.whl)
-  echo "$wheel"
-  "$venv/bin/python" - "$wheel" <<'PY'
-import sys, zipfile
-libs = sorted(n.rsplit("/", 1)[1] for n in zipfile.ZipFile(sys.argv[1]).namelist() if ".libs/" in n and not n.endswith("/"))
-print("  bundled: " + (", ".join(libs) or "nothing"))
-PY
-  "$venv/bin/python" -m twine check --strict "$wheel" | sed 's/^/  /'
-done
+"$venv/bin/python" -m twine check --strict "$wheel" | sed 's/^/  /'
