@@ -3,8 +3,10 @@
 # and TSan) once through ctest; the repaired wheels once (scripts/wheel.sh);
 # then the Python tests (tests/python and the wheel test tests/package) under
 # every CPython >= 3.12 found, each in its own venv (.venv-3.N) and build folder
-# (build-py3.N); then a short smoke run of each libFuzzer target (clang build in
-# build-fuzz, ctest -L fuzz) and of the Python-level harness (fuzz/python).
+# (build-py3.N); the aarch64 wheel in a Debian arm64 root under emulation
+# (scripts/check_arm64_root.sh); then a short smoke run of each libFuzzer
+# target (clang build in build-fuzz, ctest -L fuzz) and of the Python-level
+# harness (fuzz/python).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_BASEDIR="$PWD"
@@ -41,6 +43,12 @@ for py in "${PYTHONS[@]}"; do
   ran+=("$("$venv_py" -c 'import sys; print(sys.version.split()[0])')")
 done
 echo "Python tests ran under CPython ${ran[*]}"
+
+# The same wheel cross-built for aarch64, installed into a bare Debian arm64
+# root (made on the first run, then reused) and replayed there under
+# emulation: the golden cases and the examples.
+scripts/wheel.sh --arch aarch64
+scripts/check_arm64_root.sh
 
 CLANGXX="clang++-$(scripts/setup.sh --fuzz-clang-version)"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_MAKE_PROGRAM="$TOOLS/ninja" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
