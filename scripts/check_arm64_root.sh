@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the aarch64 wheel into a bare Debian arm64 root and runs the tests
 # there under emulation (qemu-user through binfmt_misc): the golden replay and
-# the examples, and with --full the whole of tests/python, timed.
+# the examples, and with --full the whole of tests/python (but three tests
+# that emulation or the installed layout rule out), timed.
 #   scripts/check_arm64_root.sh [--full] [WHEEL]
 #       (default WHEEL: the one dist/*manylinux*_aarch64.whl of `scripts/wheel.sh --arch aarch64`)
 # Needs root. The root is made once with
@@ -125,6 +126,13 @@ echo "   $((SECONDS - start)) s"
 if [ $full = 1 ]; then
   echo "== pytest tests/python (aarch64, emulated)"
   start=$SECONDS
-  pytest tests/python
+  # Three tests cannot hold here: qemu-user does not apply RLIMIT_AS to the
+  # program it runs (no MemoryError to provoke), the stress sweep outlasts
+  # its 600 s limit under emulation, and the mypy check reads the package
+  # from a source tree, not from site-packages.
+  pytest tests/python \
+    --deselect tests/python/test_module.py::test_memory_error_leaves_the_module_usable \
+    --deselect tests/python/test_stress.py::test_malformed_values_never_crash_or_raise_the_wrong_type \
+    --deselect tests/python/test_stubs.py::test_mypy_accepts_stubs_package_and_examples
   echo "   whole suite: $((SECONDS - start)) s under emulation"
 fi
