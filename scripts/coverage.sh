@@ -2,7 +2,8 @@
 # Line coverage of src/ (and python/) over the core tests and the Python suite:
 # a -O0 --coverage build of the core, core_tests and the extension in
 # build-cov, core_tests run, then pytest tests/python against that extension;
-# gcovr prints the figure per folder and in total.
+# gcovr prints the figure per folder and in total. Leaves the coverage build
+# of the module in vorn_keychain/ (rebuild build-py3.N for ordinary runs).
 #   scripts/coverage.sh [VENV_PYTHON]   (default: .venv-3.13/bin/python, needs gcovr in it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +16,8 @@ cmake -S . -B build-cov -G Ninja -DCMAKE_MAKE_PROGRAM="$(dirname "$PY")/ninja" -
   -DCMAKE_CXX_FLAGS="-O0 -g --coverage -fprofile-update=atomic" -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage \
   -DCMAKE_MODULE_LINKER_FLAGS=--coverage -DVORN_BUILD_TESTS=ON -DCMAKE_DISABLE_FIND_PACKAGE_nlohmann_json=ON \
   -DPython_EXECUTABLE="$PY" >/dev/null
+# The module in vorn_keychain/ may come from another build folder: relink this one's.
+rm -f vorn_keychain/_native*.so
 cmake --build build-cov -j 2 --target core_tests _native
 find build-cov -name '*.gcda' -delete
 build-cov/core_tests --gtest_brief=1
