@@ -14,8 +14,9 @@ makes each call again and writes what it gives: {"result": value} or
 {"error": [exception type name, message]}, and for a successful Signer case
 "messages", the exact bytes each signature verifies over (taken from the
 matching preparation or rebuilt from the record layout, and checked with an
-independent Ed25519 verifier), so the core tests can use signed cases as byte
-vectors too. To add a case, append its call to any of the files and re-record.
+independent Ed25519 verifier), so a signed case is a byte vector too (the
+wheel test verifies over it). To add a case, append its call to any of the
+files and re-record.
 
 Values are plain JSON with a few tags: {"$bytes": hex}, {"$bytearray": hex},
 {"$tuple": [...]}, {"$keypair": secret hex} (a Keypair.from_bytes), {"$signer":

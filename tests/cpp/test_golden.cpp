@@ -198,7 +198,8 @@ TEST(Golden, Refusals) {
     // The builder-code names of the commission shortcuts refuse the same way.
     EXPECT_EQ(outcome(s.sign_approve_builder_code(B, 16, kNonce)), kFee);
     EXPECT_EQ(outcome(s.sign_revoke_builder_code(B, kNonce)), "OK");
-    EXPECT_EQ(outcome(action_to_json(LegacyWithdrawA{})), kLegacy);
+    for (const Action& legacy : {Action{LegacyWithdrawA{}}, Action{LegacyWithdrawB{}}})
+        EXPECT_EQ(outcome(action_to_json(legacy)), kLegacy);
     for (const auto& [action, text] : table) {
         // The conversion alone refuses the same way; an empty list converts to nothing.
         EXPECT_EQ(outcome(action_to_tx_actions(action, 3)), text.starts_with("orders array") ? "OK" : text);
