@@ -12,6 +12,7 @@ chunks of 100 (each chunk its own to_thread call).
 
 import argparse
 import asyncio
+import os
 import statistics
 import time
 
@@ -56,6 +57,7 @@ def main():
     parser.add_argument("--rounds", type=int, default=9)
     args = parser.parse_args()
     signer = vk.Signer(vk.Keypair(), "mainnet")
+    print(f"{os.cpu_count()} logical processors, load average {os.getloadavg()[0]:.1f} (a shared machine inflates these)")
     print(f"{'batch':>7} {'lock held, ms (median, min-max)':>34} {'loop stall, whole':>18} {'in chunks of 100':>17}")
     for n in (1000, 10000):
         orders = [dict(LIMIT, price=100000.0 + i) for i in range(n)]

@@ -5,7 +5,7 @@ must be a bool, a number a number: the text "50000.0" is refused), the
 required keys, the names of item types, order types and times in force, the
 builder-code fee (1 to 15), and the exchange's rules for signed orders (no
 resting trigger orders, slippage only on market orders, an on-fill trigger
-must be a market or limit order, no empty lists).
+must be a market or limit order, no empty group).
 
 Not checked (signed as given; the exchange judges them): the numbers
 themselves (NaN, infinite, negative and zero prices and sizes; a NaN or
