@@ -18,7 +18,7 @@
 #include "dicts.hpp"
 #include "errors.hpp"
 #include "results.hpp"
-#include "sign/pool.hpp"
+#include "pool/pool.hpp"
 
 namespace vorn::py {
 
@@ -80,7 +80,7 @@ PyObject* batch_to_list(const char* name, bool one_item, size_t n, std::optional
     Result<BatchEnd> end = run_streamed<T>(n, base_nonce, read, located_job, [&](size_t i, T&& value) {
         PyObject* obj = wrap(i, std::move(value));
         if (obj == nullptr) return false;
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), obj);  // steals obj
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), obj);  // steals obj
         return true;
     });
     if (!end) return raise_item_error(end.error(), name);
