@@ -12,26 +12,27 @@ reserves its own range of nonces, so nonces stay unique across chunks.
 
 import asyncio
 import json
+from typing import Any
 
 import vorn_keychain as vk
 
 CHUNK = 100  # about 1.5 ms of signing each on the machine the README names
 
 
-async def sign_in_chunks(signer: vk.Signer, orders: list) -> list:
-    signed = []
+async def sign_in_chunks(signer: vk.Signer, orders: list[dict[str, Any]]) -> list[Any]:
+    signed: list[Any] = []
     for i in range(0, len(orders), CHUNK):
         signed += await asyncio.to_thread(signer.sign_all, orders[i:i + CHUNK])
     return signed
 
 
-async def main() -> dict:
+async def main() -> dict[str, Any]:
     signer = vk.Signer(vk.Keypair(), "devnet")
     orders = [{"type": "order", "symbol": "BTC-USD", "is_buy": True, "price": 40000.0 + i, "size": 0.01}
               for i in range(1000)]
     ticks = 0
 
-    async def heartbeat():  # other work of the event loop
+    async def heartbeat() -> None:  # other work of the event loop
         nonlocal ticks
         while True:
             await asyncio.sleep(0)
