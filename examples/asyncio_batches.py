@@ -16,7 +16,7 @@ from typing import Any
 
 import vorn_keychain as vk
 
-CHUNK = 100  # about 1.5 ms of signing each on the machine the README names
+CHUNK = 100  # one short stall of the event loop each (README, "asyncio and threads")
 
 
 async def sign_in_chunks(signer: vk.Signer, orders: list[dict[str, Any]]) -> list[Any]:
