@@ -53,8 +53,7 @@ fi
 
 if [ ! -f "$ROOTFS/.vorn-complete" ]; then
   command -v debootstrap >/dev/null || apt_install debootstrap || die "cannot install debootstrap"
-  rm -rf "$ROOTFS"
-  mkdir -p "$(dirname "$ROOTFS")"
+  { rm -rf "$ROOTFS" && mkdir -p "$ROOTFS"; } 2>/dev/null || die "cannot make the arm64 root: $ROOTFS is not writable"
   echo "== debootstrap --arch=arm64 --variant=minbase --include=$PY-venv $SUITE $ROOTFS (log: $ROOTFS.log)"
   start=$SECONDS
   debootstrap --arch=arm64 --variant=minbase --include="$PY-venv" "$SUITE" "$ROOTFS" >"$ROOTFS.log" 2>&1 ||
