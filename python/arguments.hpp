@@ -133,9 +133,9 @@ struct Streamed {
         items.resize(size());
         return true;
     }
-    size_t size() const { return seq ? static_cast<size_t>(PyTuple_GET_SIZE(seq.get())) : 0; }
+    size_t size() const { return seq ? static_cast<size_t>(PyTuple_Size(seq.get())) : 0; }
     bool read_element(size_t i) {
-        return Element(PyTuple_GET_ITEM(seq.get(), static_cast<Py_ssize_t>(i)), &items[i]);
+        return Element(PyTuple_GetItem(seq.get(), static_cast<Py_ssize_t>(i)), &items[i]);
     }
     // A later argument has failed: every element is converted now, and the
     // first bad one's error replaces the later argument's, as if the whole
@@ -181,7 +181,7 @@ struct Tuples {
     }
 };
 
-inline PyObject* member(PyObject* tuple, Py_ssize_t i) { return PyTuple_GET_ITEM(tuple, i); }
+inline PyObject* member(PyObject* tuple, Py_ssize_t i) { return PyTuple_GetItem(tuple, i); }
 
 inline bool leverage_pair(PyObject* t, std::pair<std::string, double>* out) {
     return to_string(member(t, 0), nullptr, &out->first) && to_f64(member(t, 1), nullptr, &out->second);

@@ -64,7 +64,7 @@ PyObject* batch_to_list(size_t n, std::optional<uint64_t> base_nonce, Read&& rea
     Result<BatchEnd> end = run_streamed<T>(n, base_nonce, read, job, [&](size_t i, T&& value) {
         PyObject* obj = wrap(i, std::move(value));
         if (obj == nullptr) return false;
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), obj);  // steals obj
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), obj);  // steals obj
         return true;
     });
     if (!end) return raise_core_error(end.error());

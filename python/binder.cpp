@@ -88,9 +88,9 @@ bool bind_args(const CallSignature& sig, PyObject* const* args, Py_ssize_t nargs
     }
     for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = args[i];
     if (kwnames != nullptr) {
-        Py_ssize_t nkw = PyTuple_GET_SIZE(kwnames);
+        Py_ssize_t nkw = PyTuple_Size(kwnames);
         for (Py_ssize_t k = 0; k < nkw; ++k) {
-            if (!place_keyword(sig, PyTuple_GET_ITEM(kwnames, k), args[nargs + k], out)) return false;
+            if (!place_keyword(sig, PyTuple_GetItem(kwnames, k), args[nargs + k], out)) return false;
         }
     }
     return finish(sig, out);
@@ -98,12 +98,12 @@ bool bind_args(const CallSignature& sig, PyObject* const* args, Py_ssize_t nargs
 
 bool bind_tuple_args(const CallSignature& sig, PyObject* args, PyObject* kwargs, PyObject** out) {
     for (Py_ssize_t i = 0; i < sig.nparams; ++i) out[i] = nullptr;
-    Py_ssize_t nargs = args != nullptr ? PyTuple_GET_SIZE(args) : 0;
+    Py_ssize_t nargs = args != nullptr ? PyTuple_Size(args) : 0;
     if (nargs > sig.nparams) {
         raise_too_many_positional(sig, nargs);
         return false;
     }
-    for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = PyTuple_GET_ITEM(args, i);
+    for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = PyTuple_GetItem(args, i);
     if (kwargs != nullptr) {
         Py_ssize_t pos = 0;
         PyObject* key;

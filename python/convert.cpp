@@ -2,7 +2,6 @@
 #include "convert.hpp"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "errors.hpp"
@@ -16,22 +15,18 @@ constexpr const char* kStrToVec = "Can't extract `str` to `Vec`";
 bool not_an_integer(PyObject* obj, const char* argname) {
     if (argname != nullptr) {
         PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be interpreted as an integer", argname,
-                     type_name(obj));
+                     type_name(obj).c_str());
     } else {
-        PyErr_Format(PyExc_TypeError, "'%s' object cannot be interpreted as an integer", type_name(obj));
+        PyErr_Format(PyExc_TypeError, "'%s' object cannot be interpreted as an integer", type_name(obj).c_str());
     }
     return false;
 }
 
-bool has_index(PyObject* obj) {
-    PyNumberMethods* nb = Py_TYPE(obj)->tp_as_number;
-    return nb != nullptr && nb->nb_index != nullptr;
-}
+bool has_index(PyObject* obj) { return PyType_GetSlot(Py_TYPE(obj), Py_nb_index) != nullptr; }
 
 bool converts_to_double(PyObject* obj) {
     if (PyFloat_Check(obj) || PyLong_Check(obj)) return true;
-    PyNumberMethods* nb = Py_TYPE(obj)->tp_as_number;
-    return nb != nullptr && (nb->nb_float != nullptr || nb->nb_index != nullptr);
+    return PyType_GetSlot(Py_TYPE(obj), Py_nb_float) != nullptr || has_index(obj);
 }
 
 // An int object (a new reference) for obj, or nullptr with TypeError set.
@@ -64,7 +59,8 @@ bool to_bounded(PyObject* obj, const char* argname, T* out) {
 // NumPy's boolean scalar type: type module numpy, type name bool or bool_.
 bool is_numpy_bool(PyObject* obj) {
     PyTypeObject* t = Py_TYPE(obj);
-    if (std::strstr(t->tp_name, "bool") == nullptr) return false;
+    // The common values are none of it, without asking for a name.
+    if (obj == Py_None || t == &PyLong_Type || t == &PyFloat_Type || t == &PyUnicode_Type) return false;
     PyRef name(PyType_GetName(t));
     if (!name) {
         PyErr_Clear();
@@ -84,21 +80,21 @@ bool is_numpy_bool(PyObject* obj) {
 
 // Reads a NumPy boolean through its __bool__ slot.
 bool numpy_bool_value(PyObject* obj, bool* out) {
-    PyNumberMethods* nb = Py_TYPE(obj)->tp_as_number;
-    if (nb == nullptr || nb->nb_bool == nullptr) {
+    auto nb_bool = reinterpret_cast<inquiry>(PyType_GetSlot(Py_TYPE(obj), Py_nb_bool));
+    if (nb_bool == nullptr) {
         PyRef name(PyType_GetName(Py_TYPE(obj)));
         if (!name) return false;
         PyErr_Format(PyExc_TypeError, "object of type '%U' does not define a '__bool__' conversion", name.get());
         return false;
     }
-    int r = nb->nb_bool(obj);
+    int r = nb_bool(obj);
     if (r < 0) return false;
     *out = r != 0;
     return true;
 }
 
-// A fast sequence (list or tuple, new reference) for a sequence argument
-// that is not a str; nullptr with the error set otherwise.
+// A tuple (new reference) of the items of a sequence argument that is not a
+// str; nullptr with the error set otherwise.
 PyObject* as_fast_sequence(PyObject* obj, const char* argname) {
     if (PyUnicode_Check(obj)) {
         PyErr_SetString(PyExc_TypeError, kStrToVec);
@@ -123,11 +119,11 @@ template <class T, class Convert>
 bool to_list(PyObject* obj, const char* argname, std::vector<T>* out, Convert convert) {
     PyRef seq(as_fast_sequence(obj, argname));
     if (!seq) return false;
-    Py_ssize_t n = PySequence_Fast_GET_SIZE(seq.get());
+    Py_ssize_t n = PyTuple_Size(seq.get());
     out->reserve(static_cast<size_t>(n));
     for (Py_ssize_t i = 0; i < n; ++i) {
         // Hold the element: its conversion may run user code.
-        PyRef item = PyRef::borrow(PySequence_Fast_GET_ITEM(seq.get(), i));
+        PyRef item = PyRef::borrow(PyTuple_GetItem(seq.get(), i));
         T v{};
         if (!convert(item.get(), nullptr, &v)) return false;
         out->push_back(std::move(v));
@@ -140,14 +136,58 @@ bool to_list(PyObject* obj, const char* argname, std::vector<T>* out, Convert co
 bool wrong_type(PyObject* obj, const char* argname, const char* expected) {
     if (argname != nullptr) {
         PyErr_Format(PyExc_TypeError, "argument '%s': '%s' object cannot be converted to '%s'", argname,
-                     type_name(obj), expected);
+                     type_name(obj).c_str(), expected);
     } else {
-        PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to '%s'", type_name(obj), expected);
+        PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to '%s'", type_name(obj).c_str(), expected);
     }
     return false;
 }
 
-const char* type_name(PyObject* obj) { return Py_TYPE(obj)->tp_name; }
+namespace {
+
+// The text of a str attribute of a type, or "" (no error set) when there is
+// none.
+std::string type_attr_text(PyTypeObject* t, const char* attr) {
+    PyRef value(PyObject_GetAttrString(reinterpret_cast<PyObject*>(t), attr));
+    Py_ssize_t len = 0;
+    const char* s = value && PyUnicode_Check(value.get()) ? PyUnicode_AsUTF8AndSize(value.get(), &len) : nullptr;
+    if (s == nullptr) {
+        PyErr_Clear();
+        return {};
+    }
+    return std::string(s, static_cast<size_t>(len));
+}
+
+// Whether t was made by a class statement: such classes share one
+// deallocator, which no type made from a spec with its own has.
+bool made_by_class_statement(PyTypeObject* t) {
+    static void* class_dealloc = [] {
+        PyRef cls(PyObject_CallFunction(reinterpret_cast<PyObject*>(&PyType_Type), "s()N", "C", PyDict_New()));
+        if (!cls) {
+            PyErr_Clear();
+            return static_cast<void*>(nullptr);
+        }
+        return PyType_GetSlot(reinterpret_cast<PyTypeObject*>(cls.get()), Py_tp_dealloc);
+    }();
+    return class_dealloc != nullptr && PyType_GetSlot(t, Py_tp_dealloc) == class_dealloc;
+}
+
+}  // namespace
+
+std::string type_name(PyObject* obj) {
+    // The name the interpreter's own messages give (the type's tp_name),
+    // rebuilt from the type's attributes: a type defined in C carries its
+    // module in it unless that is builtins ("int", "numpy.float64"), as does
+    // a type made from a spec in a module ("solders.pubkey.Pubkey"); a class
+    // statement's type is its bare name.
+    PyTypeObject* t = Py_TYPE(obj);
+    std::string name = type_attr_text(t, "__name__");
+    bool heap = (PyType_GetFlags(t) & Py_TPFLAGS_HEAPTYPE) != 0;
+    if (heap && made_by_class_statement(t)) return name;
+    std::string module = type_attr_text(t, "__module__");
+    if (module.empty() || (!heap && module == "builtins")) return name;
+    return module + "." + name;
+}
 
 KeySlot key_slots[kKeySlots];
 
@@ -215,7 +255,7 @@ bool to_i16(PyObject* obj, const char* argname, int16_t* out) { return to_bounde
 
 bool to_f64(PyObject* obj, const char* argname, double* out) {
     if (PyFloat_CheckExact(obj)) {
-        *out = PyFloat_AS_DOUBLE(obj);
+        *out = PyFloat_AsDouble(obj);
         return true;
     }
     if (!converts_to_double(obj)) return wrong_type(obj, argname, "float");
@@ -266,7 +306,10 @@ bool lenient_market_flag(PyObject* obj) { return obj != Py_False; }
 
 bool to_bytes(PyObject* obj, const char* argname, std::string_view* out) {
     if (!PyBytes_Check(obj)) return wrong_type(obj, argname, "bytes");
-    *out = std::string_view(PyBytes_AS_STRING(obj), static_cast<size_t>(PyBytes_GET_SIZE(obj)));
+    char* p = nullptr;
+    Py_ssize_t len = 0;
+    if (PyBytes_AsStringAndSize(obj, &p, &len) < 0) return false;
+    *out = std::string_view(p, static_cast<size_t>(len));
     return true;
 }
 
@@ -283,8 +326,9 @@ bool check_list(PyObject* obj, const char* argname) {
 bool to_byte_list(PyObject* obj, const char* argname, std::vector<uint8_t>* out) {
     out->clear();
     if (PyBytes_Check(obj)) {
-        const auto* p = reinterpret_cast<const uint8_t*>(PyBytes_AS_STRING(obj));
-        out->assign(p, p + PyBytes_GET_SIZE(obj));
+        std::string_view b;
+        if (!to_bytes(obj, argname, &b)) return false;
+        out->assign(b.begin(), b.end());
         return true;
     }
     return to_list(obj, argname, out, to_u8);
@@ -300,12 +344,12 @@ bool to_tuple_sequence(PyObject* obj, const char* argname, Py_ssize_t arity, PyR
     items->clear();
     PyRef seq(as_fast_sequence(obj, argname));
     if (!seq) return false;
-    Py_ssize_t n = PySequence_Fast_GET_SIZE(seq.get());
+    Py_ssize_t n = PyTuple_Size(seq.get());
     items->reserve(static_cast<size_t>(n));
     for (Py_ssize_t i = 0; i < n; ++i) {
-        PyObject* t = PySequence_Fast_GET_ITEM(seq.get(), i);
+        PyObject* t = PyTuple_GetItem(seq.get(), i);
         if (!PyTuple_Check(t)) return wrong_type(t, nullptr, "tuple");
-        Py_ssize_t len = PyTuple_GET_SIZE(t);
+        Py_ssize_t len = PyTuple_Size(t);
         if (len != arity) {
             PyErr_Format(PyExc_ValueError, "expected tuple of length %zd, but got tuple of length %zd", arity, len);
             return false;

@@ -185,7 +185,8 @@ bool to_optional(PyObject* obj, const char* argname, std::optional<T>* out, Conv
 // false.
 bool wrong_type(PyObject* obj, const char* argname, const char* expected);
 
-// The Python type name of an object, for messages.
-const char* type_name(PyObject* obj);
+// The Python type name of an object, for messages, as the interpreter's own
+// messages give it: "int", "numpy.float64".
+std::string type_name(PyObject* obj);
 
 }  // namespace vorn::py

@@ -42,7 +42,7 @@ bool actions_from_python(PyObject* value, std::vector<json>* out) {
     if (!json_module) return false;
     PyRef dumps(PyObject_GetAttrString(json_module.get(), "dumps"));
     if (!dumps) return false;
-    PyRef text(PyObject_CallOneArg(dumps.get(), value));
+    PyRef text(PyObject_CallFunctionObjArgs(dumps.get(), value, nullptr));
     if (!text) return false;
     std::string_view s;
     if (!to_text(text.get(), nullptr, &s)) return false;
@@ -106,7 +106,7 @@ PyObject* plain_order_actions(std::span<const OrderItem> items) {
     for (size_t i = 0; i < items.size(); ++i) {
         PyObject* action = plain_order_action(*plain_order(items[i]));
         if (action == nullptr) return nullptr;
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), action);  // steals action
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), action);  // steals action
     }
     return list.release();
 }

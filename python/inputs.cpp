@@ -97,11 +97,11 @@ bool parse_liquidator_config(PyObject* config, const char* argname, vorn::Liquid
         // A tuple copy keeps the elements alive while user code runs.
         PyRef items(PyList_AsTuple(instruments.get()));
         if (!items) return false;
-        Py_ssize_t n = PyTuple_GET_SIZE(items.get());
+        Py_ssize_t n = PyTuple_Size(items.get());
         out->instruments.reserve(static_cast<size_t>(n));
         for (Py_ssize_t i = 0; i < n; ++i) {
             vorn::LiquidatorInstrumentConfig inst;
-            if (!parse_instrument(PyTuple_GET_ITEM(items.get(), i), &inst)) return false;
+            if (!parse_instrument(PyTuple_GetItem(items.get(), i), &inst)) return false;
             out->instruments.push_back(std::move(inst));
         }
     }

@@ -26,7 +26,7 @@ KeypairObject* as_keypair(PyObject* self) { return reinterpret_cast<KeypairObjec
 
 // A new instance of `type` owning a copy of kp.
 PyObject* wrap(PyTypeObject* type, const vorn::Keypair& kp) {
-    PyRef obj(type->tp_alloc(type, 0));
+    PyRef obj(alloc_instance(type));
     if (!obj) return nullptr;
     as_keypair(obj.get())->kp = new vorn::Keypair(kp);
     return obj.release();
@@ -48,13 +48,13 @@ PyObject* from_raw(PyTypeObject* type, std::string_view raw) {
 // Keypair(*args): no argument generates a key, one str or bytes decodes it.
 PyObject* keypair_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return call_guarded([&]() -> PyObject* {
-        if (kwargs != nullptr && PyDict_GET_SIZE(kwargs) != 0) {
+        if (kwargs != nullptr && PyDict_Size(kwargs) != 0) {
             return raise_type_error("Keypair() takes no keyword arguments");
         }
-        Py_ssize_t n = PyTuple_GET_SIZE(args);
+        Py_ssize_t n = PyTuple_Size(args);
         if (n > 1) return raise_type_error("expected at most one key");
         if (n == 0) return wrap_result(type, vorn::Keypair::generate());
-        PyObject* key = PyTuple_GET_ITEM(args, 0);
+        PyObject* key = PyTuple_GetItem(args, 0);
         if (PyUnicode_Check(key)) {
             std::string_view text;
             if (!to_text(key, "key", &text)) return nullptr;

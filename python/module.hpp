@@ -30,6 +30,13 @@ PyObject* create_signer_type();   // signer_type.cpp
 // "failed to create type object for <class name>".
 PyObject* create_type(PyType_Spec& type_spec, PyTypeObject*& type);
 
+// A new, zeroed instance of one of those classes (its tp_alloc), or nullptr
+// with the error set.
+inline PyObject* alloc_instance(PyTypeObject* type) {
+    auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
+    return alloc(type, 0);
+}
+
 // The tp_dealloc of a class whose instances own one core object through
 // Member: deletes it (the core types wipe their secrets) and frees the
 // instance.
@@ -39,7 +46,7 @@ void dealloc_owner(PyObject* self) {
     Instance* instance = reinterpret_cast<Instance*>(self);
     delete (instance->*Member);
     instance->*Member = nullptr;
-    type->tp_free(self);
+    reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free))(self);
     Py_DECREF(type);
 }
 

@@ -3,6 +3,7 @@
 // first missing or malformed key decides the error.
 #include "order_parse.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -112,10 +113,10 @@ std::vector<std::string> symbol_list(PyObject* value) {
         PyErr_Clear();
         return out;
     }
-    Py_ssize_t n = PyTuple_GET_SIZE(items.get());
+    Py_ssize_t n = PyTuple_Size(items.get());
     out.reserve(static_cast<size_t>(n));
     for (Py_ssize_t i = 0; i < n; ++i) {
-        PyObject* s = PyTuple_GET_ITEM(items.get(), i);
+        PyObject* s = PyTuple_GetItem(items.get(), i);
         Py_ssize_t len = 0;
         const char* p = PyUnicode_Check(s) ? PyUnicode_AsUTF8AndSize(s, &len) : nullptr;
         if (p == nullptr) {
@@ -129,13 +130,17 @@ std::vector<std::string> symbol_list(PyObject* value) {
 
 // A time-in-force text, upper-cased the way str.upper() does it.
 bool upper_case(PyObject* text, std::string* out) {
-    if (PyUnicode_IS_ASCII(text)) {
-        if (!to_string(text, nullptr, out)) return false;
+    // ASCII text (its UTF-8 bytes are all below 0x80) is upper-cased here.
+    Py_ssize_t len = 0;
+    const char* p = PyUnicode_AsUTF8AndSize(text, &len);
+    if (p != nullptr && std::all_of(p, p + len, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        out->assign(p, static_cast<size_t>(len));
         for (char& c : *out) {
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         }
         return true;
     }
+    if (p == nullptr) PyErr_Clear();  // not UTF-8 encodable: str.upper() and the conversion after it say why
     PyRef upper(PyObject_CallMethod(text, "upper", nullptr));
     return upper && to_string(upper.get(), nullptr, out);
 }
@@ -320,11 +325,11 @@ bool parse_item_list(PyObject* value, std::vector<vorn::OrderItem>* out) {
     // A tuple copy keeps the elements alive while user code runs.
     PyRef items(PyList_AsTuple(value));
     if (!items) return false;
-    Py_ssize_t n = PyTuple_GET_SIZE(items.get());
+    Py_ssize_t n = PyTuple_Size(items.get());
     out->reserve(static_cast<size_t>(n));
     for (Py_ssize_t i = 0; i < n; ++i) {
         vorn::OrderItem item;
-        if (!parse_order_item(PyTuple_GET_ITEM(items.get(), i), &item)) return false;
+        if (!parse_order_item(PyTuple_GetItem(items.get(), i), &item)) return false;
         out->push_back(std::move(item));
     }
     return true;

@@ -3,7 +3,6 @@
 
 #include "convert.hpp"
 
-#include <cstring>
 #include <string_view>
 #include <unordered_map>
 
@@ -23,8 +22,15 @@ PyObject* json_key_to_python(const std::string& key) {
     static std::unordered_map<std::string_view, PyObject*> cache;
     if (auto it = cache.find(key); it != cache.end()) return Py_NewRef(it->second);
     PyObject* obj = text_to_python(key);
-    if (obj == nullptr || cache.size() >= kMaxJsonKeys || !PyUnicode_IS_COMPACT_ASCII(obj)) return obj;
-    cache.emplace(std::string_view(static_cast<const char*>(PyUnicode_DATA(obj)), key.size()), Py_NewRef(obj));
+    if (obj == nullptr || cache.size() >= kMaxJsonKeys) return obj;
+    // The str's own UTF-8 text, which lives as long as the str.
+    Py_ssize_t len = 0;
+    const char* text = PyUnicode_AsUTF8AndSize(obj, &len);
+    if (text == nullptr) {
+        Py_DECREF(obj);
+        return nullptr;
+    }
+    cache.emplace(std::string_view(text, static_cast<size_t>(len)), Py_NewRef(obj));
     return obj;
 }
 
@@ -46,9 +52,7 @@ PyObject* text_to_python(std::string_view text) {
 }
 
 PyObject* ascii_to_python(std::string_view text) {
-    PyObject* obj = PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127);
-    if (obj != nullptr) std::memcpy(PyUnicode_DATA(obj), text.data(), text.size());
-    return obj;
+    return PyUnicode_DecodeASCII(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
 }
 
 PyObject* literal_to_python(const char* literal) {
@@ -78,7 +82,8 @@ PyObject* key_text_to_python(const std::string& text) {
     PyObject* obj = text_to_python(text);
     if (obj == nullptr) return nullptr;
     last_text = text;
-    Py_XSETREF(last, Py_NewRef(obj));
+    Py_XDECREF(last);
+    last = Py_NewRef(obj);
     return obj;
 }
 

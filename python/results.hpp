@@ -45,7 +45,7 @@ PyObject* list_to_python(const std::vector<T>& items, F&& convert) {
             Py_DECREF(list);
             return nullptr;
         }
-        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);  // steals item
+        PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);  // steals item
     }
     return list;
 }
@@ -59,7 +59,7 @@ bool set_item(PyObject* d, const char* key, PyObject* value);
 // every call). Only called with the GIL.
 PyObject* key_text_to_python(const std::string& text);
 
-// An empty dict with room for size keys, so that filling it never resizes.
-inline PyObject* new_dict(Py_ssize_t size) { return _PyDict_NewPresized(size); }
+// An empty dict for size keys.
+inline PyObject* new_dict(Py_ssize_t) { return PyDict_New(); }
 
 }  // namespace vorn::py

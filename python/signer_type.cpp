@@ -82,7 +82,7 @@ namespace {
 
 PyObject* wrap(PyTypeObject* type, Result<Signer>&& r) {
     if (!r) return raise_core_error(r.error());
-    PyRef obj(type->tp_alloc(type, 0));
+    PyRef obj(alloc_instance(type));
     if (!obj) return nullptr;
     as_signer(obj.get())->signer = new Signer(std::move(*r));
     as_signer(obj.get())->borrow = 0;

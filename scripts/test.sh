@@ -26,7 +26,7 @@ cmake -S . -B build -G Ninja -DCMAKE_MAKE_PROGRAM="$TOOLS/ninja" -DCMAKE_BUILD_T
 cmake --build build -j "$JOBS"
 (cd build && ctest --output-on-failure -j "$JOBS")
 
-scripts/wheel.sh "${PYTHONS[@]}"
+scripts/wheel.sh "${PYTHONS[0]}"
 
 ran=()
 for py in "${PYTHONS[@]}"; do
