@@ -54,7 +54,8 @@ private:
 // Returns the list, or nullptr with the first failure raised; no partial
 // list is ever returned.
 template <class T, class Read, class Job, class Wrap>
-PyObject* batch_to_list(size_t n, std::optional<uint64_t> base_nonce, Read&& read, Job&& job, Wrap&& wrap) {
+PyObject* batch_to_list(size_t n, std::optional<uint64_t> base_nonce, Read&& read, Job&& job, Wrap&& wrap,
+                        size_t max_group = kMaxGroup) {
     PyRef list(PyList_New(static_cast<Py_ssize_t>(n)));
     if (!list) return nullptr;
     // Its slots stay empty until taken, while user code can run (a read's
@@ -66,7 +67,7 @@ PyObject* batch_to_list(size_t n, std::optional<uint64_t> base_nonce, Read&& rea
         if (obj == nullptr) return false;
         PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), obj);  // steals obj
         return true;
-    });
+    }, max_group);
     if (!end) return raise_core_error(end.error());
     if (*end == BatchEnd::CallerFailed) return nullptr;
     PyObject_GC_Track(list.get());

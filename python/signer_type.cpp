@@ -23,6 +23,7 @@
 #include "module.hpp"
 #include "order_parse.hpp"
 #include "results.hpp"
+#include "ed25519/group.hpp"
 #include "sign/sign.hpp"
 
 namespace vorn::py {
@@ -216,7 +217,8 @@ PyObject* sign_all(const Signer& s, StreamedOrders orders, Nonce base) {
         },
         [&](size_t i, SignedTransaction&& tx) {
             return signed_transaction_with_actions(tx, actions.take(i, tx.actions));
-        });
+        },
+        ed25519::batch_group_size());
 }
 
 constexpr const char* kBatchesParams[] = {"batches", "base_nonce"};
@@ -235,7 +237,8 @@ PyObject* sign_orders_batch(const Signer& s, StreamedBatches batches, Nonce base
         },
         [&](size_t i, SignedTransaction&& tx) {
             return signed_transaction_with_actions(tx, actions.take(i, tx.actions));
-        });
+        },
+        ed25519::batch_group_size());
 }
 
 // ---- account operations ----

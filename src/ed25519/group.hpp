@@ -32,6 +32,10 @@ enum class Engine : uint8_t { Portable, MultiBuffer };
 // passes on this processor, and VORN_KEYCHAIN_ED25519 is not "portable".
 Engine batch_engine();
 
+// The group size that pays off for batches: kGroup with MultiBuffer, 1 with
+// libsodium (one signature per claim spreads a batch best over the threads).
+inline size_t batch_group_size() { return batch_engine() == Engine::MultiBuffer ? kGroup : 1; }
+
 // Whether this build and this processor can sign with MultiBuffer at all
 // (the environment variable aside).
 bool multi_buffer_available();

@@ -406,15 +406,17 @@ Result<BatchEnd> run_groups(size_t n, std::optional<uint64_t> base_nonce, Read& 
     return BatchEnd::Done;
 }
 
+// max_group (1..kMaxGroup) bounds a group job's groups: a job that gains
+// nothing from them today passes 1, and its claims balance the threads best.
 template <class T, class Read, class Job, class Take>
 Result<BatchEnd> run_streamed(size_t n, std::optional<uint64_t> base_nonce, Read&& read, Job&& element_or_group_job,
-                              Take&& take) {
+                              Take&& take, size_t max_group = kMaxGroup) {
     if constexpr (detail::kElementJob<T, Job>) {
         // One element per claim: element jobs gain nothing from groups.
         detail::PerElement<T, Job> per_element{element_or_group_job};
         return run_groups<T>(n, base_nonce, read, per_element, take, 1);
     } else {
-        return run_groups<T>(n, base_nonce, read, element_or_group_job, take, kMaxGroup);
+        return run_groups<T>(n, base_nonce, read, element_or_group_job, take, std::clamp<size_t>(max_group, 1, kMaxGroup));
     }
 }
 
@@ -423,12 +425,16 @@ Result<BatchEnd> run_streamed(size_t n, std::optional<uint64_t> base_nonce, Read
 // nothing else (the first failing element's). job is an element or a group
 // job.
 template <class T, class Job>
-Result<std::vector<T>> run_to_vector(size_t n, std::optional<uint64_t> base_nonce, Job&& job) {
+Result<std::vector<T>> run_to_vector(size_t n, std::optional<uint64_t> base_nonce, Job&& job,
+                                     size_t max_group = kMaxGroup) {
     std::vector<T> out(n);
-    auto end = run_streamed<T>(n, base_nonce, [](size_t) { return true; }, job, [&](size_t i, T&& value) {
-        out[i] = std::move(value);
-        return true;
-    });
+    auto end = run_streamed<T>(
+        n, base_nonce, [](size_t) { return true; }, job,
+        [&](size_t i, T&& value) {
+            out[i] = std::move(value);
+            return true;
+        },
+        max_group);
     if (!end) return fail(std::move(end.error()));
     return out;
 }

@@ -121,7 +121,8 @@ Result<std::vector<SignedTransaction>> Signer::sign_all(std::vector<OrderItem> o
             return sign_batch_group(out, nonce, [&](size_t k, uint64_t n, PreparedMessage& p) {
                 return prepare_single_item(std::move(orders[first + k]), n, true, p);
             });
-        });
+        },
+        ed25519::batch_group_size());
 }
 
 Result<std::vector<SignedTransaction>> Signer::sign_orders_batch(std::vector<std::vector<OrderItem>> batches,
@@ -131,7 +132,8 @@ Result<std::vector<SignedTransaction>> Signer::sign_orders_batch(std::vector<std
             return sign_batch_group(out, nonce, [&](size_t k, uint64_t n, PreparedMessage& p) {
                 return prepare_single_order_batch(std::move(batches[first + k]), n, true, p);
             });
-        });
+        },
+        ed25519::batch_group_size());
 }
 
 Result<SignedTransaction> Signer::sign_own(const Action& action, std::optional<uint64_t> nonce, bool with_json) {
