@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every figure of the README's benchmark section for two trees, measured in
-# one run and interleaved (before, after, before, after), so that both see the
-# same machine:
+# one run and interleaved (before, after, after with libsodium only, and again),
+# so that all sides see the same machine:
 #
 #   bench/before_after.sh BEFORE_TREE [AFTER_TREE]
 #
@@ -28,10 +28,13 @@ core() {
     --benchmark_min_time=0.2 2>/dev/null | grep -E "_median|_min" || true
 }
 
+# The third side is the after tree with every signature through libsodium
+# (VORN_KEYCHAIN_ED25519=portable), as on a processor without AVX-512 IFMA.
 for round in 1 2; do
-  for side in before after; do
-    tree=$before; [ "$side" = after ] && tree=$after
+  for side in before after portable; do
+    tree=$before engine=default; [ "$side" != before ] && tree=$after; [ "$side" = portable ] && engine=portable
     echo "=== round $round: $side ($tree)"
+    export VORN_KEYCHAIN_ED25519=$engine
     core "$tree"
     PYTHONPATH="$tree" "$py" "$here/bench/bench_python.py"
     # The hot-path script is this tree's; it measures whichever extension

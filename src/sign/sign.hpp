@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "prepare/prepare.hpp"
 #include "prepare/action_json.hpp"
 #include "nonce/nonce.hpp"
+#include "pool/pool.hpp"
 #include "types/error.hpp"
 #include "types/keypair.hpp"
 #include "types/types.hpp"
@@ -107,8 +109,30 @@ public:
     }
     Result<SignedTransaction> sign_update_liquidator_config(LiquidatorConfig config, std::optional<uint64_t> nonce);
 
+    // The preparation of a batch element for the signer's own account: one
+    // item as a one-item orders action (order_ids never set), or all items
+    // as one orders action (an empty list is EmptyOrders), as in
+    // sign_single_item and sign_single_order_batch.
+    Status prepare_single_item(OrderItem item, uint64_t nonce, bool with_json, PreparedMessage& out) const;
+    Status prepare_single_order_batch(std::vector<OrderItem> items, uint64_t nonce, bool with_json,
+                                      PreparedMessage& out) const;
+
+    // One group of a batch (at most kMaxGroup elements): element k is
+    // prepared by prepare(k, first_nonce + k, PreparedMessage&) -> Status,
+    // and the group is signed at once (ed25519/group.hpp) into out. The
+    // first failing preparation's error fails the group. The messages are
+    // built in buffers of the calling thread, as in sign_action.
+    template <class Prepare>
+    Status sign_batch_group(std::span<SignedTransaction> out, uint64_t first_nonce, Prepare&& prepare) const {
+        std::span<PreparedMessage> group = thread_group();
+        for (size_t k = 0; k < out.size(); ++k)
+            if (Status st = prepare(k, first_nonce + static_cast<uint64_t>(k), group[k]); !st) return st;
+        finish_group(group.first(out.size()), out);
+        return {};
+    }
+
     // Batches: element i is its own transaction with nonce base + i, under
-    // the rules of run_nonce_batch (pool.hpp).
+    // the rules of run_streamed (pool.hpp), signed in groups.
     Result<std::vector<SignedTransaction>> sign_all(std::vector<OrderItem> orders,
                                                     std::optional<uint64_t> base_nonce) const;
     Result<std::vector<SignedTransaction>> sign_orders_batch(std::vector<std::vector<OrderItem>> batches,
@@ -116,6 +140,11 @@ public:
 
 private:
     Signer(const Keypair& keypair, SignatureDomain domain, std::optional<NonceStrategy> strategy);
+
+    // The calling thread's kMaxGroup preparation buffers, reused.
+    static std::span<PreparedMessage> thread_group();
+    // Signs the prepared group and moves it into out (same size).
+    void finish_group(std::span<PreparedMessage> prepared, std::span<SignedTransaction> out) const;
 
     Result<SignedTransaction> sign_with(const Action& action, uint64_t nonce, const Pubkey& account,
                                         OrderIdSwitches ids) const;

@@ -2,8 +2,11 @@
 // its single-transaction operations and its batches.
 #include "sign/sign.hpp"
 
-#include "sdk_compat/sdk_compat.hpp"
+#include <array>
+
+#include "ed25519/group.hpp"
 #include "pool/pool.hpp"
+#include "sdk_compat/sdk_compat.hpp"
 
 namespace vorn {
 
@@ -81,17 +84,56 @@ Result<SignedTransaction> Signer::sign_single_order_batch(std::vector<OrderItem>
     return sign_action(Action{Orders{std::move(items)}}, nonce, pubkey(), with_json);
 }
 
+Status Signer::prepare_single_item(OrderItem item, uint64_t nonce, bool with_json, PreparedMessage& out) const {
+    return prepare_into(one_item_orders(std::move(item)), domain_, pubkey(), nonce,
+                        {compute_order_id_, false, with_json}, pubkey_base58_, pubkey_base58_, out);
+}
+
+Status Signer::prepare_single_order_batch(std::vector<OrderItem> items, uint64_t nonce, bool with_json,
+                                          PreparedMessage& out) const {
+    if (items.empty()) return fail(Error::empty_orders());
+    return prepare_into(Action{Orders{std::move(items)}}, domain_, pubkey(), nonce,
+                        {compute_order_id_, compute_batch_order_ids_, with_json}, pubkey_base58_, pubkey_base58_, out);
+}
+
+std::span<PreparedMessage> Signer::thread_group() {
+    thread_local std::array<PreparedMessage, kMaxGroup> group = [] {
+        std::array<PreparedMessage, kMaxGroup> g;
+        for (PreparedMessage& p : g) p.message_bytes = reserved_bytes(kMessageCapacity);
+        return g;
+    }();
+    return group;
+}
+
+void Signer::finish_group(std::span<PreparedMessage> prepared, std::span<SignedTransaction> out) const {
+    std::array<ed25519::Message, kMaxGroup> messages;
+    std::array<Signature, kMaxGroup> signatures;
+    const size_t n = prepared.size();
+    for (size_t k = 0; k < n; ++k) messages[k] = {prepared[k].message_bytes.data(), prepared[k].message_bytes.size()};
+    ed25519::sign_group(keypair_, std::span(messages).first(n), std::span(signatures).first(n));
+    for (size_t k = 0; k < n; ++k) out[k] = SignedTransaction::from(prepared[k], signature_to_base58(signatures[k]));
+}
+
 Result<std::vector<SignedTransaction>> Signer::sign_all(std::vector<OrderItem> orders,
                                                         std::optional<uint64_t> base_nonce) const {
-    return run_nonce_batch<SignedTransaction>(
-        orders, base_nonce, [this](OrderItem item, uint64_t nonce) { return sign_single_item(std::move(item), nonce); });
+    return run_to_vector<SignedTransaction>(
+        orders.size(), base_nonce, [&](size_t first, std::span<SignedTransaction> out, uint64_t nonce) {
+            return sign_batch_group(out, nonce, [&](size_t k, uint64_t n, PreparedMessage& p) {
+                return prepare_single_item(std::move(orders[first + k]), n, true, p);
+            });
+        },
+        ed25519::batch_group_size());
 }
 
 Result<std::vector<SignedTransaction>> Signer::sign_orders_batch(std::vector<std::vector<OrderItem>> batches,
                                                                  std::optional<uint64_t> base_nonce) const {
-    return run_nonce_batch<SignedTransaction>(batches, base_nonce, [this](std::vector<OrderItem> items, uint64_t nonce) {
-        return sign_single_order_batch(std::move(items), nonce);
-    });
+    return run_to_vector<SignedTransaction>(
+        batches.size(), base_nonce, [&](size_t first, std::span<SignedTransaction> out, uint64_t nonce) {
+            return sign_batch_group(out, nonce, [&](size_t k, uint64_t n, PreparedMessage& p) {
+                return prepare_single_order_batch(std::move(batches[first + k]), n, true, p);
+            });
+        },
+        ed25519::batch_group_size());
 }
 
 Result<SignedTransaction> Signer::sign_own(const Action& action, std::optional<uint64_t> nonce, bool with_json) {
