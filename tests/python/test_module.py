@@ -75,7 +75,7 @@ class _Plain:
 def _type_name_cases():
     cases = [_Plain(), type("Text", (str,), {})("7"), collections.OrderedDict(), datetime.date(2024, 1, 2)]
     try:
-        from solders.pubkey import Pubkey  # a type made from a spec in another extension
+        from solders.pubkey import Pubkey  # a type made by PyType_FromSpec in another extension
         cases.append(Pubkey.default())
     except ImportError:
         pass
