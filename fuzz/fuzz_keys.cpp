@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz_check.hpp"
-#include "sign/nonce.hpp"
+#include "nonce/nonce.hpp"
 #include "types/base58.hpp"
 #include "types/keypair.hpp"
 #include "types/types.hpp"

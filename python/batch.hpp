@@ -18,7 +18,7 @@
 #include "dicts.hpp"
 #include "errors.hpp"
 #include "results.hpp"
-#include "sign/pool.hpp"
+#include "pool/pool.hpp"
 
 namespace vorn::py {
 

@@ -159,7 +159,7 @@ std::string type_attr_text(PyTypeObject* t, const char* attr) {
 }
 
 // Whether t was made by a class statement: such classes share one
-// deallocator, which no type made from a spec with its own has.
+// deallocator, which no type made by PyType_FromSpec with its own has.
 bool made_by_class_statement(PyTypeObject* t) {
     static void* class_dealloc = [] {
         PyRef cls(PyObject_CallFunction(reinterpret_cast<PyObject*>(&PyType_Type), "s()N", "C", PyDict_New()));
@@ -178,7 +178,7 @@ std::string type_name(PyObject* obj) {
     // The name the interpreter's own messages give (the type's tp_name),
     // rebuilt from the type's attributes: a type defined in C carries its
     // module in it unless that is builtins ("int", "numpy.float64"), as does
-    // a type made from a spec in a module ("solders.pubkey.Pubkey"); a class
+    // a type made by PyType_FromSpec in a module ("solders.pubkey.Pubkey"); a class
     // statement's type is its bare name.
     PyTypeObject* t = Py_TYPE(obj);
     std::string name = type_attr_text(t, "__name__");

@@ -14,7 +14,7 @@
 #include "fastcall.hpp"
 #include "module.hpp"
 #include "types/keypair.hpp"
-#include "sign/nonce.hpp"
+#include "nonce/nonce.hpp"
 #include "order_parse.hpp"
 #include "results.hpp"
 #include "sdk_compat/sdk_compat.hpp"

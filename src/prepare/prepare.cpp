@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "sdk_compat/sdk_compat.hpp"
-#include "sign/pool.hpp"
+#include "pool/pool.hpp"
 
 namespace vorn {
 

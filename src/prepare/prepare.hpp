@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "sign/action_json.hpp"
-#include "sign/nonce.hpp"
+#include "prepare/action_json.hpp"
+#include "nonce/nonce.hpp"
 #include "types/error.hpp"
 #include "types/types.hpp"
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "prepare/prepare.hpp"
-#include "sign/action_json.hpp"
-#include "sign/nonce.hpp"
+#include "prepare/action_json.hpp"
+#include "nonce/nonce.hpp"
 #include "types/error.hpp"
 #include "types/keypair.hpp"
 #include "types/types.hpp"

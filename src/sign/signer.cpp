@@ -3,7 +3,7 @@
 #include "sign/sign.hpp"
 
 #include "sdk_compat/sdk_compat.hpp"
-#include "sign/pool.hpp"
+#include "pool/pool.hpp"
 
 namespace vorn {
 

@@ -6,7 +6,7 @@
 #include <set>
 #include <thread>
 
-#include "sign/nonce.hpp"
+#include "nonce/nonce.hpp"
 #include "test_util.hpp"
 
 using namespace vorn_test;

@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "sign/pool.hpp"
+#include "pool/pool.hpp"
 #include "test_util.hpp"
 
 using namespace vorn_test;

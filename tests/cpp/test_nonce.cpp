@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "sign/nonce.hpp"
+#include "nonce/nonce.hpp"
 #include "test_util.hpp"
 
 using namespace vorn_test;

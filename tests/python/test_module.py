@@ -15,7 +15,7 @@ import textwrap
 
 import pytest
 
-from conftest import LIMIT, OID, ROOT, SEED, run_child, skip_under_asan, verifies
+from conftest import OID, ROOT, run_child, skip_under_asan, verifies
 from vorn_keychain import _native as vk
 
 
@@ -131,30 +131,3 @@ def test_memory_error_leaves_the_module_usable():
         del order
         print(repr(outcome + [s.sign({"type": "cancel_all"}, nonce=2)["nonce"]]).replace("'", '"'))
     """)], timeout=120) == ["MemoryError", 2]
-
-
-MARKET = {"type": "order", "symbol": "ETH-USD", "is_buy": False, "price": 0, "size": 1.5,
-          "order_type": {"type": "trigger", "is_market": True, "trigger_px": 1.5}}
-BUILDER = {"to": "4Ss5JMkXAD9Z7cktFEdrqeMuT6jGMF1pVozTyPHZ6zT4", "fee": 5}
-
-
-# Signer.sign and py_prepare_order build the action list of a limit or market
-# order directly; sign_group renders the same one-item action through the
-# JSON tree. The two must agree exactly, key order included (hence repr).
-@pytest.mark.parametrize("order", [
-    LIMIT,
-    dict(LIMIT, reduce_only=True, iso=True, size=float("nan"), order_type={"type": "limit", "tif": "ALO"}),
-    dict(LIMIT, price=float("-inf"), order_type={"type": "limit", "tif": "IOC"}),
-    MARKET,
-    dict(MARKET, slippage=0.5, reduce_only=True),
-    dict(MARKET, slippage=float("nan"), order_type={"type": "market"}),
-    dict(MARKET, builder_code=BUILDER, slippage=0.5),
-    dict(LIMIT, builder_code=BUILDER, client_id=OID),
-])
-def test_direct_action_lists_equal_the_rendered_json(order):
-    signer = vk.Signer(vk.Keypair.from_bytes(SEED), "mainnet")
-    rendered = signer.sign_group([order], nonce=5)
-    assert repr(signer.sign(order, nonce=5)) == repr(rendered)
-    prepared = vk.py_prepare_order(order, "mainnet", signer.pubkey, nonce=5)
-    assert repr(prepared["actions"]) == repr(rendered["actions"])
-    assert prepared.get("order_id") == rendered.get("order_id")

@@ -1,4 +1,4 @@
-#include "sign/pool.hpp"
+#include "pool/pool.hpp"
 
 #include <pthread.h>
 #include <tbb/global_control.h>

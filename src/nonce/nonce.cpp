@@ -1,4 +1,4 @@
-#include "sign/nonce.hpp"
+#include "nonce/nonce.hpp"
 
 #include <time.h>
 

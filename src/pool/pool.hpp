@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "sign/nonce.hpp"
+#include "nonce/nonce.hpp"
 #include "types/error.hpp"
 
 namespace vorn {

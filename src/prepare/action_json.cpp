@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "sdk_compat/sdk_compat.hpp"
-#include "sign/action_json.hpp"
+#include "prepare/action_json.hpp"
 
 namespace vorn {
 
