@@ -15,7 +15,7 @@ import textwrap
 
 import pytest
 
-from conftest import OID, ROOT, run_child, skip_under_asan, verifies
+from conftest import LIMIT, OID, ROOT, SEED, run_child, skip_under_asan, verifies
 from vorn_keychain import _native as vk
 
 
