@@ -4,8 +4,10 @@ child with one malloc arena (so the worker threads allocate where glibc's
 count sees them), 2000 times each after a warm-up: a leaked object per call
 adds 2000 blocks (ten times the tolerance), 64 bytes per call add 128 KiB to
 the heap (four times the tolerance); resident memory is the backstop. A loop
-that grows runs 2000 times more: a leak grows again, a cache that was still
-filling (the thread pool's, on a newer interpreter's timing) does not."""
+that grows runs 2000 times more, up to twice: a leak grows in every round; the
+thread pool's memory, whose high-water mark depends on the timing of the
+threads (a batch that fails with jobs in flight), grows now and then and only
+so far (seen under 3.14)."""
 
 import ctypes
 import gc
@@ -101,7 +103,7 @@ def _child_main():
     rss_before = rss()
     for label, (fn, expected) in loops.items():
         run(label, fn, expected, 200)
-        for _ in range(2):
+        for _ in range(3):
             gc.collect()
             blocks, in_use = sys.getallocatedblocks(), heap()
             run(label, fn, expected, 2000)
