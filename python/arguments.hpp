@@ -71,8 +71,7 @@ using OptionalF64 = OptionalArg<std::optional<double>, to_optional_f64>;
 using Nonce = OptionalArg<std::optional<uint64_t>, to_optional_u64>;
 // The optional transfer kind, matched when read.
 using Kind = OptionalArg<TransferKind, parse_transfer_kind>;
-// A list of order dicts, and a liquidator configuration dict.
-using OrderList = Arg<std::vector<OrderItem>, parse_order_list>;
+// A liquidator configuration dict.
 using Config = Arg<LiquidatorConfig, parse_liquidator_config>;
 
 // str when read, decoded from the text in the decode step: a public key or a
@@ -111,10 +110,16 @@ struct KeypairArg {
     bool read(PyObject* obj, const char* name);
 };
 
-// One order dict.
+// The readers of orders below note where in the argument a conversion
+// failed (errors.hpp): one order dict, and a list of them.
 struct Order {
     OrderItem value;
-    bool read(PyObject* obj, const char*) { return parse_order_item(obj, &value); }
+    bool read(PyObject* obj, const char* name) { return parse_order_item(obj, &value) || fail_in_value(name); }
+};
+
+struct OrderList {
+    std::vector<OrderItem> value;
+    bool read(PyObject* obj, const char* name) { return parse_order_list(obj, name, &value) || fail_in_value(name); }
 };
 
 // A list whose elements are converted one at a time, by Element, while its
@@ -125,8 +130,10 @@ template <class T, bool (*Element)(PyObject*, T*)>
 struct Streamed {
     PyRef seq;
     std::vector<T> items;
+    const char* name = nullptr;
 
-    bool read(PyObject* obj, const char* name) {
+    bool read(PyObject* obj, const char* argname) {
+        name = argname;
         if (!check_list(obj, name)) return false;
         seq = PyRef(PyList_AsTuple(obj));
         if (!seq) return false;
@@ -135,7 +142,8 @@ struct Streamed {
     }
     size_t size() const { return seq ? static_cast<size_t>(PyTuple_Size(seq.get())) : 0; }
     bool read_element(size_t i) {
-        return Element(PyTuple_GetItem(seq.get(), static_cast<Py_ssize_t>(i)), &items[i]);
+        return Element(PyTuple_GetItem(seq.get(), static_cast<Py_ssize_t>(i)), &items[i]) ||
+               fail_in_element(name, i);
     }
     // A later argument has failed: every element is converted now, and the
     // first bad one's error replaces the later argument's, as if the whole
@@ -204,7 +212,7 @@ using PythEntries = Tuples<4, PythEntry, pyth_entry>;
 // An order dict, wrapped into an on-fill item when it carries "on_fill".
 struct OrderWithOnFill {
     OrderItem value;
-    bool read(PyObject* obj, const char*) { return parse_order_with_on_fill(obj, &value); }
+    bool read(PyObject* obj, const char* name) { return parse_order_with_on_fill(obj, &value) || fail_in_value(name); }
 };
 
 // The transfer kind: its type is checked when read, its text after the keys.
@@ -223,7 +231,9 @@ struct CheckedKind {
 // An order dict in either shape (compute_order_id_from_order).
 struct AnyOrder {
     OrderItem value;
-    bool read(PyObject* obj, const char* name) { return check_dict(obj, name) && parse_compact_order(obj, &value); }
+    bool read(PyObject* obj, const char* name) {
+        return check_dict(obj, name) && (parse_compact_order(obj, &value) || fail_in_value(name));
+    }
 };
 
 // The decode step of any converter (true for those without one).

@@ -49,25 +49,41 @@ private:
     std::vector<uint8_t> plain_;
 };
 
+// A job's error on element i: its steps lead from the element. The first
+// step of a one-item element is the item's place in its own orders action,
+// which is the element itself.
+inline void locate_element(vorn::Error& e, size_t i, bool one_item) {
+    if (one_item && !e.where.empty() && e.where.back().field == nullptr) e.where.pop_back();
+    e.where.push_back({nullptr, i});
+}
+
 // read(i) -> bool (false with the Python error set), job(i, nonce) ->
 // Result<T>, wrap(i, T&&) -> new reference or nullptr with the error set.
 // Returns the list, or nullptr with the first failure raised; no partial
-// list is ever returned.
+// list is ever returned. A job's refusal is raised with the note naming its
+// element of the argument `name` (errors.hpp); with `one_item` each element
+// is one order, signed as an orders action of that order alone.
 template <class T, class Read, class Job, class Wrap>
-PyObject* batch_to_list(size_t n, std::optional<uint64_t> base_nonce, Read&& read, Job&& job, Wrap&& wrap) {
+PyObject* batch_to_list(const char* name, bool one_item, size_t n, std::optional<uint64_t> base_nonce, Read&& read,
+                        Job&& job, Wrap&& wrap) {
     PyRef list(PyList_New(static_cast<Py_ssize_t>(n)));
     if (!list) return nullptr;
     // Its slots stay empty until taken, while user code can run (a read's
     // conversions, a collection's callbacks): kept out of the collector's
     // sight, so that nothing can reach the list before it is full.
     PyObject_GC_UnTrack(list.get());
-    Result<BatchEnd> end = run_streamed<T>(n, base_nonce, read, job, [&](size_t i, T&& value) {
+    auto located_job = [&](size_t i, uint64_t nonce) {
+        Result<T> r = job(i, nonce);
+        if (!r) locate_element(r.error(), i, one_item);
+        return r;
+    };
+    Result<BatchEnd> end = run_streamed<T>(n, base_nonce, read, located_job, [&](size_t i, T&& value) {
         PyObject* obj = wrap(i, std::move(value));
         if (obj == nullptr) return false;
         PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), obj);  // steals obj
         return true;
     });
-    if (!end) return raise_core_error(end.error());
+    if (!end) return raise_item_error(end.error(), name);
     if (*end == BatchEnd::CallerFailed) return nullptr;
     PyObject_GC_Track(list.get());
     return list.release();

@@ -23,6 +23,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <cstddef>
 #include <exception>
 #include <new>
 #include <string_view>
@@ -50,6 +51,34 @@ PyObject* convert_result(R&& r, F&& convert) {
     if (!r) return raise_core_error(r.error());
     return convert(*r);
 }
+
+// ---- where in an input the failure is ----
+//
+// When a call fails on one element of its input, the exception keeps its
+// type and message and gains a note (BaseException.add_note) naming where:
+// "in orders[37], key 'price'", "in batches[3][1]", "in orders[2].actions[1]".
+// Nothing of it runs unless a call is failing: each level of a reader that
+// sees a failure records its step while the failure unwinds (innermost
+// first), and the outermost reader, which knows the argument's name, turns
+// the steps into the note once.
+
+// Records a step of the failure being raised and returns false, so that a
+// reader can end with `return read(...) || fail_at_key("price");`.
+// fail_at_key: the value under this key of a dict failed to convert.
+// fail_at_index: element i of a list failed.
+bool fail_at_key(const char* key);
+bool fail_at_index(size_t i);
+
+// The outermost readers: the steps recorded so far (cleared here) become the
+// note of the exception being raised, "in <name>" followed by them. A list
+// element (fail_in_element) always gets its note; a single value
+// (fail_in_value) only when a step was recorded inside it. Return false.
+bool fail_in_element(const char* name, size_t i);
+bool fail_in_value(const char* name);
+
+// raise_core_error, and for a refusal of one item (Error::where) the note
+// naming it under `name`, the argument holding the items.
+PyObject* raise_item_error(const vorn::Error& e, const char* name);
 
 // Maps the exception being handled (inside a catch block) to Python.
 PyObject* raise_current_exception();

@@ -1,6 +1,8 @@
 // Order dicts, simplified and compact, to core order items. Keys are read in
 // a fixed order and each is converted before the next is looked at, so the
-// first missing or malformed key decides the error.
+// first missing or malformed key decides the error. A failure records, on its
+// way out, the key whose value failed and the index of a failing list element
+// (errors.hpp, fail_at_key / fail_at_index), for the note naming where.
 #include "order_parse.hpp"
 
 #include <algorithm>
@@ -58,7 +60,7 @@ struct Fields {
     template <class T>
     bool get(const char* key, T* out) const {
         PyRef v;
-        return value(key, &v) && read_field(v.get(), out);
+        return value(key, &v) && (read_field(v.get(), out) || fail_at_key(key));
     }
 };
 
@@ -69,7 +71,7 @@ bool optional_field(PyObject* d, const char* key, std::optional<T>* out) {
     PyRef v = dict_get(d, key);
     if (!v) return true;
     T x{};
-    if (!read_field(v.get(), &x)) return false;
+    if (!read_field(v.get(), &x)) return fail_at_key(key);
     *out = std::move(x);
     return true;
 }
@@ -93,7 +95,7 @@ double number_or_nan_field(PyObject* d, const char* key) {
 
 bool builder_code_field(PyObject* d, std::optional<vorn::Commission>* out) {
     PyRef v = dict_get(d, "builder_code");
-    return parse_builder_code(v.get(), out);
+    return parse_builder_code(v.get(), out) || fail_at_key("builder_code");
 }
 
 bool refuse_commission(PyObject* d) {
@@ -172,11 +174,11 @@ bool parse_order_type(PyObject* value, vorn::OrderType* out) {
     PyRef type_obj;
     if (!required(value, "type", "Missing order_type.type", &type_obj)) return false;
     std::string type;
-    if (!to_string(type_obj.get(), nullptr, &type)) return false;
+    if (!to_string(type_obj.get(), nullptr, &type)) return fail_at_key("type");
     if (type == "limit") {
         PyRef tif_obj = dict_get(value, "tif");
         vorn::TimeInForce tif;
-        if (!parse_tif(tif_obj.get(), "Invalid tif: ", &tif)) return false;
+        if (!parse_tif(tif_obj.get(), "Invalid tif: ", &tif)) return fail_at_key("tif");
         *out = vorn::LimitType{tif};
         return true;
     }
@@ -190,7 +192,7 @@ bool parse_order_type(PyObject* value, vorn::OrderType* out) {
         return true;
     }
     raise_value_error("Invalid order_type: " + type);
-    return false;
+    return fail_at_key("type");
 }
 
 bool parse_order(PyObject* d, vorn::OrderItem* out) {
@@ -204,7 +206,7 @@ bool parse_order(PyObject* d, vorn::OrderItem* out) {
     o.iso = lenient_bool_field(d, "iso");
     o.order_type = vorn::LimitType{vorn::TimeInForce::GTC};
     PyRef order_type = dict_get(d, "order_type");
-    if (order_type && !parse_order_type(order_type.get(), &o.order_type)) return false;
+    if (order_type && !parse_order_type(order_type.get(), &o.order_type)) return fail_at_key("order_type");
     if (!optional_field(d, "client_id", &o.client_id) || !refuse_commission(d) ||
         !builder_code_field(d, &o.commission) || !optional_field(d, "slippage", &o.slippage)) {
         return false;
@@ -226,7 +228,7 @@ bool parse_modify(PyObject* d, vorn::OrderItem* out) {
     std::string oid_text;
     if (!f.get("symbol", &m.symbol) || !f.get("order_id", &oid_text) || !f.get("amount", &m.size)) return false;
     // The id's base58 is checked only after the amount has been read.
-    if (!decode_hash(oid_text, &m.order_id)) return false;
+    if (!decode_hash(oid_text, &m.order_id)) return fail_at_key("order_id");
     return emit(std::move(m), out);
 }
 
@@ -299,9 +301,8 @@ bool parse_on_fill(PyObject* d, vorn::OrderItem* out) {
 bool parse_simplified(PyObject* d, vorn::OrderItem* out) {
     PyRef type_obj;
     std::string type;
-    if (!required(d, "type", "Missing 'type' field", &type_obj) || !to_string(type_obj.get(), nullptr, &type)) {
-        return false;
-    }
+    if (!required(d, "type", "Missing 'type' field", &type_obj)) return false;
+    if (!to_string(type_obj.get(), nullptr, &type)) return fail_at_key("type");
     if (type == "order") return parse_order(d, out);
     if (type == "cancel") return parse_cancel(Fields{d}, "symbol", "order_id", out);
     if (type == "modify") return parse_modify(d, out);
@@ -316,7 +317,7 @@ bool parse_simplified(PyObject* d, vorn::OrderItem* out) {
     if (type == "trig") return parse_trigger_basket(d, out);
     if (type == "on_fill" || type == "of") return parse_on_fill(d, out);
     raise_value_error("Invalid item type: " + type);
-    return false;
+    return fail_at_key("type");
 }
 
 bool parse_item_list(PyObject* value, std::vector<vorn::OrderItem>* out) {
@@ -329,7 +330,7 @@ bool parse_item_list(PyObject* value, std::vector<vorn::OrderItem>* out) {
     out->reserve(static_cast<size_t>(n));
     for (Py_ssize_t i = 0; i < n; ++i) {
         vorn::OrderItem item;
-        if (!parse_order_item(PyTuple_GetItem(items.get(), i), &item)) return false;
+        if (!parse_order_item(PyTuple_GetItem(items.get(), i), &item)) return fail_at_index(static_cast<size_t>(i));
         out->push_back(std::move(item));
     }
     return true;
@@ -347,7 +348,7 @@ bool compact_limit(PyObject* d, vorn::OrderItem* out) {
     o.iso = lenient_bool_field(d, "i");
     PyRef tif_obj = dict_get(d, "tif");
     vorn::TimeInForce tif;
-    if (!parse_tif(tif_obj.get(), "Invalid l.tif: ", &tif)) return false;
+    if (!parse_tif(tif_obj.get(), "Invalid l.tif: ", &tif)) return fail_at_key("tif");
     o.order_type = vorn::LimitType{tif};
     if (!optional_field(d, "cloid", &o.client_id) || !refuse_commission(d) ||
         !builder_code_field(d, &o.commission)) {
@@ -373,23 +374,26 @@ bool compact_market(PyObject* d, vorn::OrderItem* out) {
 
 bool compact_cancel(PyObject* d, vorn::OrderItem* out) { return parse_cancel(Fields{d, "cx."}, "c", "oid", out); }
 
-// The first of two keys that is present.
-PyRef either(PyObject* d, const char* first, const char* second) {
+// The first of two keys that is present, and in *used which one it was.
+PyRef either(PyObject* d, const char* first, const char* second, const char** used) {
     PyRef v = dict_get(d, first);
+    *used = v ? first : second;
     return v ? std::move(v) : dict_get(d, second);
 }
 
 bool compact_modify(PyObject* d, vorn::OrderItem* out) {
     vorn::Modify m;
-    PyRef symbol = either(d, "c", "symbol");
+    const char* key = nullptr;
+    PyRef symbol = either(d, "c", "symbol", &key);
     if (!symbol) return missing("Missing 'mod.c'");
-    if (!to_string(symbol.get(), nullptr, &m.symbol)) return false;
+    if (!to_string(symbol.get(), nullptr, &m.symbol)) return fail_at_key(key);
     // A copy: the dict may drop the text while the size converts.
     std::string oid_text;
     if (!Fields{d, "mod."}.get("oid", &oid_text)) return false;
-    PyRef size = either(d, "sz", "amount");
+    PyRef size = either(d, "sz", "amount", &key);
     if (!size) return missing("Missing 'mod.sz'");
-    if (!to_f64(size.get(), nullptr, &m.size) || !decode_hash(oid_text, &m.order_id)) return false;
+    if (!to_f64(size.get(), nullptr, &m.size)) return fail_at_key(key);
+    if (!decode_hash(oid_text, &m.order_id)) return fail_at_key("oid");
     return emit(std::move(m), out);
 }
 
@@ -435,13 +439,13 @@ bool parse_compact_order(PyObject* order, vorn::OrderItem* out) {
     for (const Form& form : kForms) {
         PyRef inner = dict_get(order, form.key);
         if (!inner) continue;
-        if (!check_dict(inner.get(), nullptr)) return false;
+        if (!check_dict(inner.get(), nullptr)) return fail_at_key(form.key);
         if (form.parse == nullptr) {
             PyRef symbols = dict_get(inner.get(), "c");
             *out = vorn::CancelAll{symbol_list(symbols.get())};
             return true;
         }
-        return form.parse(inner.get(), out);
+        return form.parse(inner.get(), out) || fail_at_key(form.key);
     }
     raise_value_error("Invalid order JSON. Expected simplified {'type': ...} or compact {'l'|'m'|'cx'|'mod'|'cxa'}");
     return false;
@@ -453,12 +457,13 @@ bool parse_order_with_on_fill(PyObject* order, vorn::OrderItem* out) {
     if (!on_fill) return parse_order_item(order, out);
     vorn::OrderItem primary;
     if (!parse_order_item(order, &primary)) return false;
-    if (!check_dict(on_fill.get(), nullptr)) return false;
+    if (!check_dict(on_fill.get(), nullptr)) return fail_at_key("on_fill");
     vorn::OnFill f;
     PyRef actions;
-    if (!required(on_fill.get(), "actions", "Missing on_fill.actions", &actions) ||
-        !parse_item_list(actions.get(), &f.actions)) {
-        return false;
+    if (!required(on_fill.get(), "actions", "Missing on_fill.actions", &actions)) return fail_at_key("on_fill");
+    if (!parse_item_list(actions.get(), &f.actions)) {
+        fail_at_key("actions");
+        return fail_at_key("on_fill");
     }
     f.trigger = vorn::Box<vorn::OrderItem>(std::move(primary));
     return emit(std::move(f), out);

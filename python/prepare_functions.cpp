@@ -279,7 +279,8 @@ PyObject* prepare_all(StreamedOrders orders, Network domain, Account account, Si
     const std::string none;
     PlainActions actions(n);
     return batch_to_list<Prepared>(
-        n, base.value, [&](size_t i) { return orders.read_element(i) && actions.build(i, {&orders.items[i], 1}); },
+        orders.name, true, n, base.value,
+        [&](size_t i) { return orders.read_element(i) && actions.build(i, {&orders.items[i], 1}); },
         [&](size_t i, uint64_t nonce) -> Result<Prepared> {
             auto record = prepare_batch_item(std::move(orders.items[i]), domain.value, account.value, none, none,
                                              nonce, !actions.plain(i));
@@ -296,8 +297,14 @@ PyObject* prepare_all(StreamedOrders orders, Network domain, Account account, Si
 constexpr const char* kGroupParams[] = {"orders", "signature_domain", "account", "signer", "nonce"};
 constexpr CallSignature kPrepareOrderGroup{"py_prepare_order_group", kGroupParams, 5, 3};
 
+// A refusal of one order names it in a note (errors.hpp).
 PyObject* prepare_group(OrderList orders, Network domain, Account account, SignerKey signer, Nonce nonce) {
-    return prepare(Action(Orders{.items = std::move(orders.value)}), domain, account, signer, nonce);
+    Result<uint64_t> resolved = resolve_nonce(nonce.value);
+    if (!resolved) return raise_core_error(resolved.error());
+    auto prepared = prepare_action(Action(Orders{.items = std::move(orders.value)}), domain.value, account.value,
+                                   signer.value, *resolved);
+    if (!prepared) return raise_item_error(prepared.error(), "orders");
+    return prepared_to_python(*prepared);
 }
 
 // ---------------------------------------------------------------- finalisation

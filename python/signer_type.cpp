@@ -190,11 +190,14 @@ constexpr const char* kOrdersNonceParams[] = {"orders", "nonce"};
 constexpr CallSignature kSignGroup{"Signer.sign_group", kOrdersNonceParams, 2, 1};
 constexpr CallSignature kSignOrder{"Signer.sign_order", kOrdersNonceParams, 2, 1};
 
+// A refusal of one order names it in a note (errors.hpp).
 PyObject* sign_group(Signer& s, OrderList orders, Nonce nonce) {
     PyRef actions(plain_order_actions(orders.value));
     if (!actions && PyErr_Occurred()) return nullptr;
     const bool with_json = !actions;
-    return signed_with_actions(s.sign_group(std::move(orders.value), nonce.value, with_json), std::move(actions));
+    Result<SignedTransaction> tx = s.sign_group(std::move(orders.value), nonce.value, with_json);
+    if (!tx) return raise_item_error(tx.error(), "orders");
+    return signed_with_actions(tx, std::move(actions));
 }
 
 // The batches: element i is signed alone with nonce base + i (batch.hpp).
@@ -207,7 +210,7 @@ constexpr CallSignature kSignAll{"Signer.sign_all", kOrdersBaseParams, 2, 1};
 PyObject* sign_all(const Signer& s, StreamedOrders orders, Nonce base) {
     PlainActions actions(orders.size());
     return batch_to_list<SignedTransaction>(
-        orders.size(), base.value,
+        orders.name, true, orders.size(), base.value,
         [&](size_t i) { return orders.read_element(i) && actions.build(i, {&orders.items[i], 1}); },
         [&](size_t i, uint64_t nonce) {
             return s.sign_single_item(std::move(orders.items[i]), nonce, !actions.plain(i));
@@ -223,7 +226,7 @@ constexpr CallSignature kSignOrdersBatch{"Signer.sign_orders_batch", kBatchesPar
 PyObject* sign_orders_batch(const Signer& s, StreamedBatches batches, Nonce base) {
     PlainActions actions(batches.size());
     return batch_to_list<SignedTransaction>(
-        batches.size(), base.value,
+        batches.name, false, batches.size(), base.value,
         [&](size_t i) { return batches.read_element(i) && actions.build(i, batches.items[i]); },
         [&](size_t i, uint64_t nonce) {
             return s.sign_single_order_batch(std::move(batches.items[i]), nonce, !actions.plain(i));

@@ -3,7 +3,7 @@
 # the build's packages (no libsodium23, no libtbb12, no compiler, no Python of
 # its own) and signs the README's order example there; the signature is then
 # verified outside with PyNaCl.
-#   scripts/check_minimal_root.sh [WHEEL]      (default: dist/*-cp312-abi3-*.whl from scripts/wheel.sh)
+#   scripts/check_minimal_root.sh [WHEEL]      (default: the dist/*-cp312-abi3-*.whl of this machine from scripts/wheel.sh)
 # Needs root and, on the first run only, debootstrap's default mirror: the root
 # is made with `debootstrap --variant=minbase` and cached in $VORN_MINROOT
 # (default /var/cache/vorn-minroot/bookworm). CPython 3.12 is pyenv's build,
@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 
 ROOTFS=${VORN_MINROOT:-/var/cache/vorn-minroot/bookworm}
 SUITE=bookworm
-wheel=${1:-$(ls dist/vorn_keychain-*-cp312-abi3-manylinux*.whl 2>/dev/null | head -n1)}
+wheel=${1:-$(ls dist/vorn_keychain-*-cp312-abi3-manylinux*_"$(uname -m)".whl 2>/dev/null | head -n1)}
 [ -n "$wheel" ] && [ -f "$wheel" ] || { echo "no cp312-abi3 wheel: run scripts/wheel.sh first" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || { echo "run as root (debootstrap and chroot)" >&2; exit 1; }
 

@@ -2,7 +2,7 @@
 # Runs the Python tests (tests/python, golden replay and examples included)
 # from the one stable-ABI wheel under every CPython of 3.14 or newer that
 # Debian's testing suite ships, in a minimal Debian testing root:
-#   scripts/check_python_root.sh [WHEEL]   (default: dist/*-cp312-abi3-*.whl from scripts/wheel.sh)
+#   scripts/check_python_root.sh [WHEEL]   (default: the dist/*-cp312-abi3-*.whl of this machine from scripts/wheel.sh)
 # Needs root and the network (PyPI; debootstrap's default mirror on the first
 # run). The root is made once with
 #   debootstrap --variant=minbase --include=python3.14-venv,python3.15-venv testing ROOT
@@ -25,7 +25,7 @@ case "$ROOTFS" in /?*) ;; *) echo "check_python_root.sh: VORN_TESTING_ROOT must 
 if [ -z "${VORN_IN_NAMESPACE:-}" ]; then
   exec unshare --mount --propagation private env VORN_IN_NAMESPACE=1 "$0" "$@"
 fi
-wheel=${1:-$(ls dist/vorn_keychain-*-cp312-abi3-manylinux*.whl 2>/dev/null | head -n1)}
+wheel=${1:-$(ls dist/vorn_keychain-*-cp312-abi3-manylinux*_"$(uname -m)".whl 2>/dev/null | head -n1)}
 [ -n "$wheel" ] && [ -f "$wheel" ] || { echo "check_python_root.sh: no cp312-abi3 wheel: run scripts/wheel.sh first" >&2; exit 1; }
 
 mkdir -p "$(dirname "$ROOTFS")"

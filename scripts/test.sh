@@ -4,9 +4,10 @@
 # then the Python tests (tests/python and the wheel test tests/package) under
 # every CPython >= 3.12 found, each in its own venv (.venv-3.N) and build folder
 # (build-py3.N); the Python tests from that wheel under every CPython >= 3.14 of
-# a minimal Debian testing root (scripts/check_python_root.sh); then a short
-# smoke run of each libFuzzer target (clang build in build-fuzz, ctest -L fuzz)
-# and of the Python-level harness (fuzz/python).
+# a minimal Debian testing root (scripts/check_python_root.sh); the aarch64
+# wheel in a Debian arm64 root under emulation (scripts/check_arm64_root.sh);
+# then a short smoke run of each libFuzzer target (clang build in build-fuzz,
+# ctest -L fuzz) and of the Python-level harness (fuzz/python).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_BASEDIR="$PWD"
@@ -44,6 +45,12 @@ for py in "${PYTHONS[@]}"; do
 done
 echo "Python tests ran under CPython ${ran[*]}"
 scripts/check_python_root.sh
+
+# The same wheel cross-built for aarch64, installed into a bare Debian arm64
+# root (made on the first run, then reused) and replayed there under
+# emulation: the golden cases and the examples.
+scripts/wheel.sh --arch aarch64
+scripts/check_arm64_root.sh
 
 CLANGXX="clang++-$(scripts/setup.sh --fuzz-clang-version)"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_MAKE_PROGRAM="$TOOLS/ninja" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \

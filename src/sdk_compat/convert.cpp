@@ -81,12 +81,19 @@ Status trailing_into(const TrailingStop& s, uint8_t v, TxAction& out) {
 
 Status item_into(const OrderItem& item, uint8_t wire_version, TxAction& out);
 
+// A refusal passing up through one level of nested items: the level's step
+// is added on the way out.
+[[gnu::cold]] [[gnu::noinline]] Status at_step(Status st, const char* field, size_t index) {
+    st.error().where.push_back({field, index});
+    return st;
+}
+
 // Children in order; the first refusal ends the list.
 Status items_into(const std::vector<OrderItem>& items, uint8_t wire_version, std::vector<TxAction>& out) {
     out.reserve(items.size());
-    for (const OrderItem& item : items) {
+    for (size_t i = 0; i < items.size(); ++i) {
         out.emplace_back();
-        if (auto st = item_into(item, wire_version, out.back()); !st) return st;
+        if (auto st = item_into(items[i], wire_version, out.back()); !st) return at_step(std::move(st), nullptr, i);
     }
     return {};
 }
@@ -116,7 +123,9 @@ Status item_into(const OrderItem& item, uint8_t wire_version, TxAction& out) {
                 r.symbol = b.symbol;
                 r.is_buy = b.is_buy;
                 r.trigger_price = b.trigger_price;
-                return items_into(b.actions, wire_version, r.actions);
+                if (auto st = items_into(b.actions, wire_version, r.actions); !st)
+                    return at_step(std::move(st), "actions", 0);
+                return {};
             },
             [&](const OnFill& f) -> Status {
                 if (!f.trigger.has_value() || !std::holds_alternative<Order>(f.trigger->v))
@@ -124,10 +133,13 @@ Status item_into(const OrderItem& item, uint8_t wire_version, TxAction& out) {
                 // The trigger's own refusals (resting trigger, limit with
                 // slippage, fee) come before any of the actions'.
                 TxAction trigger;
-                if (auto st = order_into(std::get<Order>(f.trigger->v), wire_version, trigger); !st) return st;
+                if (auto st = order_into(std::get<Order>(f.trigger->v), wire_version, trigger); !st)
+                    return at_step(std::move(st), "trigger", 0);
                 auto& r = out.v.emplace<TxOnFill>();
                 r.trigger = Box<TxAction>(std::move(trigger));
-                return items_into(f.actions, wire_version, r.actions);
+                if (auto st = items_into(f.actions, wire_version, r.actions); !st)
+                    return at_step(std::move(st), "actions", 0);
+                return {};
             },
             [&](const TrailingStop& t) { return trailing_into(t, wire_version, out); },
         },
@@ -282,8 +294,9 @@ namespace detail {
 Status convert_action_into(const Action& action, uint8_t wire_version, TxActionSink& sink) {
     TxAction record;  // reused for every record handed to the sink
     if (const auto* orders = std::get_if<Orders>(&action.v)) {
-        for (const OrderItem& item : orders->items) {
-            if (auto st = item_into(item, wire_version, record); !st) return st;
+        for (size_t i = 0; i < orders->items.size(); ++i) {
+            if (auto st = item_into(orders->items[i], wire_version, record); !st)
+                return at_step(std::move(st), nullptr, i);
             sink.put(record);
         }
         return {};

@@ -4,8 +4,17 @@
 #include <cstdint>
 #include <expected>
 #include <string>
+#include <vector>
 
 namespace vorn {
+
+// One step of the way to the order item an error is about: the item's index
+// in its list (field == nullptr), or the field of the enclosing item that
+// holds it ("trigger", "actions").
+struct ErrorStep {
+    const char* field;
+    size_t index;
+};
 
 enum class ErrorKind : uint8_t {
     InvalidSolanaInstruction = 0,
@@ -34,6 +43,11 @@ struct Error {
     std::string text;      // payload text (static texts are copied too)
     size_t expected = 0;   // InvalidKeyLength, SignatureCountMismatch
     size_t got = 0;        // InvalidKeyLength, InvalidHashLength, InvalidSignatureLength, SignatureCountMismatch
+    // Where in an action's order items a refusal was found, innermost step
+    // first: each level appends its step while the refusal unwinds, so a
+    // successful conversion never touches it. Empty when the error is not
+    // about one item. Not part of the message.
+    std::vector<ErrorStep> where{};
 
     std::string display() const;
 

@@ -12,6 +12,7 @@ import email.parser
 import json
 import os
 import pathlib
+import platform
 import shutil
 import subprocess
 import sys
@@ -79,7 +80,9 @@ def wheel(project):
     if not house:
         run([str(ROOT / "scripts" / "wheel.sh"), sys.executable], env=clean_env())
         house = ROOT / "dist"
-    wheels = list(pathlib.Path(house).glob(f"vorn_keychain-{project['version']}-{TAG}-manylinux_*.whl"))
+    # This machine's wheel (dist/ may also hold one cross-built for aarch64).
+    name = f"vorn_keychain-{project['version']}-{TAG}-manylinux_*_{platform.machine()}.whl"
+    wheels = list(pathlib.Path(house).glob(name))
     assert len(wheels) == 1, wheels
     return wheels[0]
 

@@ -86,3 +86,44 @@ def test_error_handling_reports_real_exceptions(error_cases, case, exception):
 
 def test_demo_prints_a_finalised_order():
     assert "finalised from the wallet's signature" in run_example("demo.py")
+
+
+# The README's first steps and pitfalls.
+
+def test_market_order_signs_no_price_and_trigger_is_the_same_market_order():
+    out = json.loads(run_example("market_order.py"))
+    assert out["price_is_not_signed"] and out["trigger_is_the_same_market_order"]
+    check_signed(out["account"], out["market"], dict(LIMIT, price=0, size=0.1, order_type={"type": "market"}))
+    assert [next(iter(tx["actions"][0])) for tx in (out["stop"], out["take_profit"])] == ["st", "tp"]
+
+
+def test_group_order_ids_only_when_asked_and_equal_the_prepared_ones():
+    out = json.loads(run_example("group_order_ids.py"))
+    tx, ladder = out["with_ids"], [dict(LIMIT, price=49000.0 + 100 * i, size=0.01) for i in range(3)]
+    prepared = vk.py_prepare_order_group(ladder, "devnet", out["account"], nonce=tx["nonce"])
+    assert "order_ids" not in out["without_ids"] and tx["order_ids"] == prepared["order_ids"]
+    assert verifies(out["account"], prepared["message_bytes"], tx["signature"])
+
+
+def test_load_keys_gives_the_wallet_and_catches_a_public_key_as_secret():
+    out = json.loads(run_example("load_keys.py"))
+    assert out["from_secret"] == out["from_id_json"] == out["expected_address"]
+    assert out["public_key_as_secret"].startswith("this secret is the key of ")
+
+
+def test_wallet_signature_bytes_finalise_through_their_base58():
+    out = json.loads(run_example("wallet_signature.py"))
+    assert verifies(out["account"], bytes.fromhex(out["message_hex"]), out["signed"]["signature"])
+
+
+def test_asyncio_chunks_sign_every_order_with_unique_nonces():
+    out = json.loads(run_example("asyncio_batches.py"))
+    assert len({tx["nonce"] for tx in out["signed"]}) == 1000 and out["loop_ticks_meanwhile"] > 0
+    check_signed(out["account"], out["signed"][999], dict(LIMIT, price=40999.0, size=0.01))
+
+
+def test_what_is_checked_and_what_is_signed_as_given():
+    out = json.loads(run_example("what_is_checked.py"))
+    assert out["misspelt_key_ignored"] and out["reduce_only_differs"]
+    assert out["nan_price_actions"][0]["l"]["px"] is None and out["negative_size_actions"][0]["l"]["sz"] == -1.0
+    assert out["text_price_refused"]["notes"] == ["in orders[1], key 'price'"]
