@@ -360,7 +360,20 @@ bool to_tuple_sequence(PyObject* obj, const char* argname, Py_ssize_t arity, PyR
     return true;
 }
 
-bool decode_pubkey(std::string_view text, vorn::Pubkey* out) { return store(vorn::Pubkey::from_base58(text), out); }
+bool decode_pubkey(std::string_view text, vorn::Pubkey* out) {
+    // The last text decoded and its key, kept: a caller names the same
+    // account call after call. Only called with the GIL.
+    static std::string last_text;
+    static vorn::Pubkey last_key;
+    if (!last_text.empty() && text == last_text) {
+        *out = last_key;
+        return true;
+    }
+    if (!store(vorn::Pubkey::from_base58(text), out)) return false;
+    last_text.assign(text);
+    last_key = *out;
+    return true;
+}
 bool decode_hash(std::string_view text, vorn::Hash* out) { return store(vorn::Hash::from_base58(text), out); }
 bool decode_domain(std::string_view text, vorn::SignatureDomain* out) {
     return store(vorn::signature_domain_from_str(text), out);

@@ -52,7 +52,7 @@ PyObject* text_to_python(std::string_view text) {
 }
 
 PyObject* ascii_to_python(std::string_view text) {
-    return PyUnicode_DecodeASCII(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
+    return PyUnicode_DecodeLatin1(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
 }
 
 PyObject* literal_to_python(const char* literal) {

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Installs the repaired cp312 wheel into a minimal Debian root that has none of
+# Installs the repaired cp312-abi3 wheel into a minimal Debian root that has none of
 # the build's packages (no libsodium23, no libtbb12, no compiler, no Python of
 # its own) and signs the README's order example there; the signature is then
 # verified outside with PyNaCl.
-#   scripts/check_minimal_root.sh [WHEEL]      (default: dist/*-cp312-*.whl from scripts/wheel.sh)
-# Needs root and, on the first run only, the Debian mirror: the root is made
-# with `debootstrap --variant=minbase` and cached in $VORN_MINROOT
+#   scripts/check_minimal_root.sh [WHEEL]      (default: the dist/*-cp312-abi3-*.whl of this machine from scripts/wheel.sh)
+# Needs root and, on the first run only, debootstrap's default mirror: the root
+# is made with `debootstrap --variant=minbase` and cached in $VORN_MINROOT
 # (default /var/cache/vorn-minroot/bookworm). CPython 3.12 is pyenv's build,
 # copied into the root at the same path; Debian 12's own python3 is 3.11.
 set -euo pipefail
@@ -13,9 +13,8 @@ cd "$(dirname "$0")/.."
 
 ROOTFS=${VORN_MINROOT:-/var/cache/vorn-minroot/bookworm}
 SUITE=bookworm
-MIRROR=${VORN_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-wheel=${1:-$(ls dist/vorn_keychain-*-cp312-cp312-manylinux*.whl 2>/dev/null | head -n1)}
-[ -n "$wheel" ] && [ -f "$wheel" ] || { echo "no cp312 wheel: run scripts/wheel.sh first" >&2; exit 1; }
+wheel=${1:-$(ls dist/vorn_keychain-*-cp312-abi3-manylinux*_"$(uname -m)".whl 2>/dev/null | head -n1)}
+[ -n "$wheel" ] && [ -f "$wheel" ] || { echo "no cp312-abi3 wheel: run scripts/wheel.sh first" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || { echo "run as root (debootstrap and chroot)" >&2; exit 1; }
 
 if [ ! -f "$ROOTFS/.vorn-complete" ]; then
@@ -23,7 +22,7 @@ if [ ! -f "$ROOTFS/.vorn-complete" ]; then
   rm -rf "$ROOTFS"
   mkdir -p "$ROOTFS"
   echo "== debootstrap --variant=minbase $SUITE into $ROOTFS"
-  debootstrap --variant=minbase "$SUITE" "$ROOTFS" "$MIRROR" >"$ROOTFS.log" 2>&1 ||
+  debootstrap --variant=minbase "$SUITE" "$ROOTFS" >"$ROOTFS.log" 2>&1 ||
     { tail -n 20 "$ROOTFS.log" >&2; exit 1; }
   touch "$ROOTFS/.vorn-complete"
 fi

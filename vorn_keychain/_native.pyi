@@ -2,8 +2,9 @@
 
 Parameter names, kinds and defaults follow the module's own text signatures
 (mypy's stubtest compares them with the module). The TypedDicts and Literal
-aliases re-exported from ``_types.pyi`` exist only for type checkers: use them
-in annotations or under ``typing.TYPE_CHECKING``. Arguments that are dicts
+aliases re-exported from ``_types`` are for type checkers: at run time they
+exist only in ``vorn_keychain._types``, so spell them ``vorn_keychain.X`` in
+annotations or under ``typing.TYPE_CHECKING``. Arguments that are dicts
 also accept a plain ``dict[str, Any]``, because the module reads any dict and
 checks the keys itself at run time.
 """

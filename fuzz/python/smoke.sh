@@ -41,7 +41,9 @@ mkdir -p build-asan/pkg/vorn_keychain
 for f in vorn_keychain/*; do
   [[ $f == *.so ]] || ln -sf "$root/$f" build-asan/pkg/vorn_keychain/
 done
-cp build-asan/_native*.so build-asan/pkg/vorn_keychain/
+# The stable-ABI module; a per-version one left by an older build would be imported first.
+rm -f build-asan/pkg/vorn_keychain/_native*.so
+cp build-asan/_native.abi3.so build-asan/pkg/vorn_keychain/
 
 site=$("$venv/bin/python" -c "import atheris, os; print(os.path.dirname(os.path.dirname(atheris.__file__)))")
 corpus=${VORN_PY_FUZZ_DIR:-build-py/corpus}

@@ -101,7 +101,7 @@ def test_wheel_contents_and_metadata(wheel, project):
     names = [n for n in zipfile.ZipFile(wheel).namelist() if not n.endswith("/")]
     package = sorted(n for n in names if n.startswith("vorn_keychain/"))
     assert [n for n in package if not n.endswith(".so")] == [
-        "vorn_keychain/__init__.py", "vorn_keychain/_native.pyi", "vorn_keychain/_types.pyi", "vorn_keychain/py.typed"]
+        "vorn_keychain/__init__.py", "vorn_keychain/_native.pyi", "vorn_keychain/_types.py", "vorn_keychain/py.typed"]
     assert [n.split(".")[1] for n in package if n.endswith(".so")] == ["abi3"]
     libs = sorted(n.split("/")[1].split("-")[0] for n in names if n.startswith("vorn_keychain.libs/"))
     assert tuple(libs) == BUNDLED
@@ -115,8 +115,8 @@ def test_wheel_contents_and_metadata(wheel, project):
                           ("Summary", project["description"])]:
         assert meta[key] == expected, key
     assert "scripts/wheel.sh" in meta.get_payload()
-    assert {"Programming Language :: Python :: 3.12", "Programming Language :: Python :: 3.13",
-            "Typing :: Typed"} <= set(meta.get_all("Classifier"))
+    assert {f"Programming Language :: Python :: 3.{n}" for n in (12, 13, 14, 15)} | {"Typing :: Typed"} <= set(
+        meta.get_all("Classifier"))
     run([tool("twine"), "check", "--strict", str(wheel)])
 
 
@@ -124,6 +124,16 @@ def test_auditwheel_finds_nothing_outside_the_policy(wheel):
     shown = json.loads(run([tool("auditwheel"), "show", "--json", str(wheel)]).stdout)
     assert shown["external_libs"] == {}
     assert wheel.name.endswith(f"-{shown['overall_tag']}.whl")
+
+
+def test_extension_uses_only_the_stable_abi_of_3_12(wheel):
+    report = json.loads(run([tool("abi3audit"), "--strict", "--assume-minimum-abi3", "3.12", "--report",
+                             str(wheel)]).stdout)
+    # One scanned file (the wheel), holding one extension.
+    [scanned] = [entry for files in report.values() for entry in files.values()]
+    assert [(e["name"], e["result"]) for e in scanned["wheel"]] == [("_native.abi3.so", {
+        "is_abi3": True, "is_abi3_baseline_compatible": True, "baseline": "3.12", "computed": "3.12",
+        "non_abi3_symbols": [], "future_abi3_objects": {}})]
 
 
 def test_installed_extension_uses_the_bundled_libraries_and_signs(site, tmp_path):

@@ -3,7 +3,11 @@ with a golden case that succeeds and one that is refused. The loops run in a
 child with one malloc arena (so the worker threads allocate where glibc's
 count sees them), 2000 times each after a warm-up: a leaked object per call
 adds 2000 blocks (ten times the tolerance), 64 bytes per call add 128 KiB to
-the heap (four times the tolerance); resident memory is the backstop."""
+the heap (four times the tolerance); resident memory is the backstop. A loop
+that grows runs 2000 times more, up to twice: a leak grows in every round; the
+thread pool's memory, whose high-water mark depends on the timing of the
+threads (a batch that fails with jobs in flight), grows now and then and only
+so far (seen under 3.14)."""
 
 import ctypes
 import gc
@@ -45,14 +49,17 @@ def test_reference_counts_of_inputs_and_results(signer, keypair):
             pass
         vk.Signer(keypair, "mainnet")
     assert (sys.getrefcount(order), sys.getrefcount(symbol), sys.getrefcount(keypair)) == counts
-    # The result and its parts are owned by the result alone.
+    # The result and its parts are owned by the result alone: as many
+    # references as plain objects held the same way, each counted through the
+    # same load (3.14 on lends a local to a call without a reference of its
+    # own where it can).
     plain = {"actions": [{"l": {}}]}
-    assert sys.getrefcount(tx) == sys.getrefcount(plain)
-    assert sys.getrefcount(tx["actions"]) == sys.getrefcount(plain["actions"])
-    assert sys.getrefcount(tx["actions"][0]) == sys.getrefcount(plain["actions"][0])
     txs, plain_list = signer.sign_all([order] * 10, base_nonce=0), [{} for _ in range(10)]
-    assert sys.getrefcount(txs) == sys.getrefcount(plain_list)
-    assert [sys.getrefcount(t) for t in txs] == [sys.getrefcount(t) for t in plain_list]
+    pairs = [(tx, plain), (tx["actions"], plain["actions"]), (tx["actions"][0], plain["actions"][0]),
+             (txs, plain_list), *zip(txs, plain_list)]
+    for ours, theirs in pairs:
+        count, plain_count = [sys.getrefcount(o) for o in (ours, theirs)]
+        assert count == plain_count
 
 
 def _child_main():
@@ -96,12 +103,15 @@ def _child_main():
     rss_before = rss()
     for label, (fn, expected) in loops.items():
         run(label, fn, expected, 200)
-        gc.collect()
-        blocks, in_use = sys.getallocatedblocks(), heap()
-        run(label, fn, expected, 2000)
-        gc.collect()
-        grown = [sys.getallocatedblocks() - blocks, heap() - in_use]
-        if grown[0] > 200 or grown[1] > 32 * 1024:
+        for _ in range(3):
+            gc.collect()
+            blocks, in_use = sys.getallocatedblocks(), heap()
+            run(label, fn, expected, 2000)
+            gc.collect()
+            grown = [sys.getallocatedblocks() - blocks, heap() - in_use]
+            if grown[0] <= 200 and grown[1] <= 32 * 1024:
+                break
+        else:
             leaks.append([label, *grown])
     print(json.dumps({"loops": len(loops), "unexpected": unexpected, "leaks": leaks, "rss_growth": rss() - rss_before}))
 

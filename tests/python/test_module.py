@@ -4,7 +4,9 @@ whose results are not fixed (random hashes, timestamps, generated keys), an
 allocation failure (external signing end to end is a golden case,
 tests/golden/wallet.json)."""
 
+import collections
 import copy
+import datetime
 import gc
 import importlib
 import pickle
@@ -13,7 +15,7 @@ import textwrap
 
 import pytest
 
-from conftest import OID, ROOT, run_child, skip_under_asan, verifies
+from conftest import LIMIT, OID, ROOT, SEED, run_child, skip_under_asan, verifies
 from vorn_keychain import _native as vk
 
 
@@ -64,6 +66,31 @@ def test_object_semantics(make):
     for duplicate in (pickle.dumps, copy.copy):
         with pytest.raises(TypeError):
             duplicate(a)
+
+
+class _Plain:
+    pass
+
+
+def _type_name_cases():
+    cases = [_Plain(), type("Text", (str,), {})("7"), collections.OrderedDict(), datetime.date(2024, 1, 2)]
+    try:
+        from solders.pubkey import Pubkey  # a type made by PyType_FromSpec in another extension
+        cases.append(Pubkey.default())
+    except ImportError:
+        pass
+    return cases
+
+
+@pytest.mark.parametrize("obj", _type_name_cases(), ids=lambda o: type(o).__qualname__)
+def test_messages_name_types_as_the_interpreter_does(obj):
+    with pytest.raises(TypeError) as own:
+        -obj
+    name = str(own.value).split("unary -: ", 1)[1]
+    signer = vk.Signer(vk.Keypair.from_bytes(SEED), "mainnet")
+    with pytest.raises(TypeError) as ours:
+        signer.sign(LIMIT, nonce=obj)
+    assert str(ours.value) == f"argument 'nonce': {name} object cannot be interpreted as an integer"
 
 
 def test_unfixed_results():

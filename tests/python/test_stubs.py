@@ -1,10 +1,11 @@
 """The type stubs agree with the live module and serve their users.
 
 mypy's stubtest compares every name, signature, parameter kind and default,
-class member and ``@final`` marker of ``_native.pyi`` with the imported
-module, with no allowlist (the package test runs it again on the installed
-wheel). mypy then checks the package and the examples, and must refuse the
-calls that the module refuses.
+class member and ``@final`` marker of the package (``__all__``, ``_native.pyi``
+and ``_types``) with the imported one, with no allowlist (the package test runs
+it again on the installed wheel). mypy then checks the package and the
+examples, must see every name through a star import, and must refuse the calls
+that the module refuses.
 """
 
 import os
@@ -20,10 +21,10 @@ ROOT = pathlib.Path(__file__).resolve().parents[2]
 
 
 def run_stubtest(tmp_path, path_entry):
-    """stubtest of vorn_keychain._native as imported from path_entry, run outside the source tree."""
+    """stubtest of the package vorn_keychain as imported from path_entry, run outside the source tree."""
     env = dict(os.environ, PYTHONPATH=str(path_entry))
     env.pop("MYPYPATH", None)
-    cmd = [sys.executable, "-m", "mypy.stubtest", "vorn_keychain._native", "--mypy-config-file", os.devnull]
+    cmd = [sys.executable, "-m", "mypy.stubtest", "vorn_keychain", "--mypy-config-file", os.devnull]
     return subprocess.run(cmd, cwd=tmp_path, env=env, capture_output=True, text=True, timeout=600)
 
 
@@ -58,6 +59,7 @@ def test_mypy_accepts_stubs_package_and_examples(tmp_path):
 # Each line marked "# refused" must draw a mypy error; the other lines must not.
 MISUSE = '''\
 import vorn_keychain as vk
+from vorn_keychain import *
 
 keypair = vk.Keypair()
 signer = vk.Signer(keypair, "devnet")
@@ -82,6 +84,8 @@ stop: vk.StopDict = {"type": "stop", "symbol": "BTC-USD", "is_buy": False, "size
 signer.sign_group([stop, {"type": "cancel_all"}])
 signer.sign_all([1])  # refused
 bad_stop: vk.StopDict = {"type": "stop", "symbol": "BTC-USD", "is_buy": False, "size": 1.0}  # refused
+Signer(Keypair(), "devnet").sign_faucet()["signature"].upper()
+validate_pubkey(1)  # refused
 '''
 
 

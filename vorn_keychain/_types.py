@@ -1,27 +1,31 @@
-"""Types that exist only for type checkers: the dict shapes the module takes
-and returns, and the Literal aliases of its text arguments.
+"""Types for type checkers: the dict shapes the module takes and returns, and
+the Literal aliases of its text arguments.
 
-``_native.pyi`` re-exports them, so they are spelled ``vorn_keychain.OrderDict``
-and so on; at run time none of them exists, so use them in annotations or
-under ``typing.TYPE_CHECKING``. The TypedDicts are marked ``@type_check_only``
-for the same reason.
+``_native.pyi`` re-exports them, so that type checkers spell them
+``vorn_keychain.OrderDict`` and so on; at run time they live here only
+(``vorn_keychain._types.OrderDict``), as TypedDicts and aliases that the
+module does not check against: it takes plain dicts and str.
 """
 
+from __future__ import annotations
+
 from collections.abc import Sequence
-from typing import Any, Literal, NotRequired, TypeAlias, TypedDict, type_check_only
+from typing import Any, Literal, NotRequired, TypeAlias, TypedDict
 
 # ---- enumerations passed as text (matched exactly, lower case) ----
+# Spelled as unions of one-value Literals: at run time too they are unions,
+# as mypy's stubtest expects of them.
 
-SignatureDomain: TypeAlias = Literal["mainnet", "testnet", "devnet"]
-NonceStrategy: TypeAlias = Literal["timestamp", "counter", "high_frequency"]
-SignatureMode: TypeAlias = Literal["raw", "base58", "offchain"]
-TransferKind: TypeAlias = Literal["internal", "external"]
+SignatureDomain: TypeAlias = Literal["mainnet"] | Literal["testnet"] | Literal["devnet"]
+NonceStrategy: TypeAlias = Literal["timestamp"] | Literal["counter"] | Literal["high_frequency"]
+SignatureMode: TypeAlias = Literal["raw"] | Literal["base58"] | Literal["offchain"]
+TransferKind: TypeAlias = Literal["internal"] | Literal["external"]
 # The module upper-cases "tif" before matching, so "ioc" works too at run time.
-TimeInForce: TypeAlias = Literal["GTC", "IOC", "ALO"]
+TimeInForce: TypeAlias = Literal["GTC"] | Literal["IOC"] | Literal["ALO"]
 
 # ---- results ----
 
-@type_check_only
+
 class SignedTransaction(TypedDict):
     """A signed transaction, ready to post to the exchange."""
 
@@ -33,7 +37,7 @@ class SignedTransaction(TypedDict):
     order_id: NotRequired[str]
     order_ids: NotRequired[list[str]]
 
-@type_check_only
+
 class PreparedMessage(TypedDict):
     """A signing message prepared for an external wallet."""
 
@@ -48,7 +52,7 @@ class PreparedMessage(TypedDict):
     signer: str
     nonce: int
 
-@type_check_only
+
 class WalletMessage(TypedDict):
     """A prepared message wrapped for one wallet signing mode."""
 
@@ -57,13 +61,13 @@ class WalletMessage(TypedDict):
     message_bytes: bytes
     clear_sign_message: str | None
 
-@type_check_only
+
 class AccountMeta(TypedDict):
     pubkey: str
     is_signer: bool
     is_writable: bool
 
-@type_check_only
+
 class SolanaInstruction(TypedDict):
     program_id: str
     accounts: list[AccountMeta]
@@ -71,29 +75,29 @@ class SolanaInstruction(TypedDict):
 
 # ---- order dicts (the simplified shape, keyed by "type") ----
 
-@type_check_only
+
 class BuilderCode(TypedDict):
     to: str
     fee: int
 
-@type_check_only
+
 class LimitOrderType(TypedDict):
     type: Literal["limit"]
     tif: NotRequired[TimeInForce]
 
-@type_check_only
+
 class TriggerOrderType(TypedDict):
     type: Literal["trigger", "market"]
     is_market: NotRequired[bool]
     trigger_px: NotRequired[float]
 
-@type_check_only
+
 class OnFillAttachment(TypedDict):
     """Orders placed when the order fills; read by ``py_prepare_order`` only."""
 
     actions: list[OrderItem]
 
-@type_check_only
+
 class OrderDict(TypedDict):
     type: Literal["order"]
     symbol: str
@@ -108,27 +112,28 @@ class OrderDict(TypedDict):
     slippage: NotRequired[float]
     on_fill: NotRequired[OnFillAttachment]
 
-@type_check_only
+
 class CancelDict(TypedDict):
     type: Literal["cancel"]
     symbol: str
     order_id: str
 
-@type_check_only
+
 class ModifyDict(TypedDict):
     type: Literal["modify"]
     symbol: str
     order_id: str
     amount: float
 
-@type_check_only
+
 class CancelAllDict(TypedDict):
     type: Literal["cancel_all"]
     symbols: NotRequired[list[str]]
 
 # The fields every conditional order (stop, take profit, range, trailing
 # stop) carries; each shape below adds its own type tag and price fields.
-@type_check_only
+
+
 class _ConditionalOrderFields(TypedDict):
     symbol: str
     is_buy: bool
@@ -136,20 +141,20 @@ class _ConditionalOrderFields(TypedDict):
     iso: NotRequired[bool]
     builder_code: NotRequired[BuilderCode | None]
 
-@type_check_only
+
 class _TriggerLevelFields(_ConditionalOrderFields):
     trigger_price: float
     limit_price: NotRequired[float]
 
-@type_check_only
+
 class StopDict(_TriggerLevelFields):
     type: Literal["stop", "st"]
 
-@type_check_only
+
 class TakeProfitDict(_TriggerLevelFields):
     type: Literal["take_profit", "tp"]
 
-@type_check_only
+
 class RangeDict(_ConditionalOrderFields):
     type: Literal["range", "rng"]
     pmin: float
@@ -157,14 +162,14 @@ class RangeDict(_ConditionalOrderFields):
     lmin: NotRequired[float]
     lmax: NotRequired[float]
 
-@type_check_only
+
 class TrailingStopDict(_ConditionalOrderFields):
     type: Literal["trailing_stop", "trl"]
     trail_bps: int
     step_bps: int
     limit_price: NotRequired[float]
 
-@type_check_only
+
 class TriggerBasketDict(TypedDict):
     type: Literal["trig"]
     symbol: str
@@ -172,7 +177,7 @@ class TriggerBasketDict(TypedDict):
     trigger_price: float
     actions: list[OrderItem]
 
-@type_check_only
+
 class OnFillDict(TypedDict):
     type: Literal["on_fill", "of"]
     trigger: OrderItem
@@ -199,7 +204,7 @@ OrderBatches: TypeAlias = Sequence[Sequence[OrderInput]]
 
 # ---- order dicts in the compact API shape (compute_order_id_from_order) ----
 
-@type_check_only
+
 class CompactLimitFields(TypedDict):
     c: str
     b: bool
@@ -211,7 +216,7 @@ class CompactLimitFields(TypedDict):
     cloid: NotRequired[str]
     builder_code: NotRequired[BuilderCode | None]
 
-@type_check_only
+
 class CompactMarketFields(TypedDict):
     c: str
     b: bool
@@ -221,38 +226,38 @@ class CompactMarketFields(TypedDict):
     builder_code: NotRequired[BuilderCode | None]
     slippage: NotRequired[float]
 
-@type_check_only
+
 class CompactCancelFields(TypedDict):
     c: str
     oid: str
 
-@type_check_only
+
 class CompactModifyFields(TypedDict):
     c: str
     oid: str
     sz: float
 
-@type_check_only
+
 class CompactCancelAllFields(TypedDict):
     c: NotRequired[list[str]]
 
-@type_check_only
+
 class CompactLimit(TypedDict):
     l: CompactLimitFields
 
-@type_check_only
+
 class CompactMarket(TypedDict):
     m: CompactMarketFields
 
-@type_check_only
+
 class CompactCancel(TypedDict):
     cx: CompactCancelFields
 
-@type_check_only
+
 class CompactModify(TypedDict):
     mod: CompactModifyFields
 
-@type_check_only
+
 class CompactCancelAll(TypedDict):
     cxa: CompactCancelAllFields
 
@@ -260,7 +265,7 @@ CompactOrder: TypeAlias = CompactLimit | CompactMarket | CompactCancel | Compact
 
 # ---- other inputs ----
 
-@type_check_only
+
 class LiquidatorInstrument(TypedDict):
     symbol: str
     max_exposure: NotRequired[float]
@@ -273,7 +278,7 @@ class LiquidatorInstrument(TypedDict):
     max_adl_notional: NotRequired[float]
     max_adl_percent: NotRequired[float]
 
-@type_check_only
+
 class LiquidatorConfig(TypedDict, total=False):
     instruments: list[LiquidatorInstrument]
     cross_exposure: float
