@@ -132,7 +132,9 @@ TEST(Driver, GroupJobsGetContiguousGroupsOfAtMostEight) {
         EXPECT_EQ(next, n);
         ASSERT_EQ(r.values.size(), n);
         for (size_t i = 0; i < n; ++i) EXPECT_EQ(r.values[i], 1000 + i);
-        if (n < kParallelThreshold) EXPECT_EQ(r.groups.size(), (n + 7) / 8);  // 8, then the rest
+        if (n < kParallelThreshold) {
+            EXPECT_EQ(r.groups.size(), (n + 7) / 8);  // 8, then the rest
+        }
     }
 }
 
