@@ -25,7 +25,10 @@ find build-cov -name '*.gcno' | while read -r g; do [ -f "${g%.gcno}.o" ] || rm 
 find build-cov -name '*.gcda' -delete
 build-cov/core_tests --gtest_brief=1
 PYTHONPATH="$PWD" "$PY" -m pytest -q -p no:cacheprovider tests/python
-"$PY" -m gcovr --root . --object-directory build-cov --filter 'src/' --filter 'python/' \
+# A source line counts once, covered when any instance of its template or
+# lambda ran it (--merge-lines); without it the batch driver's lines count
+# once per instantiation.
+"$PY" -m gcovr --root . --object-directory build-cov --filter 'src/' --filter 'python/' --merge-lines \
   --gcov-ignore-parse-errors=negative_hits.warn_once_per_file --exclude-unreachable-branches --json-summary build-cov/coverage.json --txt build-cov/coverage.txt >/dev/null
 "$PY" - build-cov/coverage.json <<'PY'
 import json, sys
