@@ -22,33 +22,6 @@
 
 namespace vorn::py {
 
-// The action lists of a batch's elements that hold only plain limit or
-// market orders, built as each element is read (dicts.hpp,
-// plain_order_actions), so that their jobs leave the action JSON out.
-class PlainActions {
-public:
-    explicit PlainActions(size_t n) : lists_(n), plain_(n, 0) {}
-
-    // Once element i is read; false with the Python error set on failure.
-    bool build(size_t i, std::span<const vorn::OrderItem> items) {
-        lists_[i] = PyRef(plain_order_actions(items));
-        plain_[i] = lists_[i] ? 1 : 0;
-        return plain_[i] != 0 || !PyErr_Occurred();
-    }
-    // Whether element i's list is built here. Read by the jobs: looks at no
-    // Python object.
-    bool plain(size_t i) const { return plain_[i] != 0; }
-    // Element i's action list (a new reference): the one built here, or
-    // else the rendered action JSON converted.
-    PyObject* take(size_t i, const std::vector<json>& rendered) {
-        return actions_or_rendered(std::move(lists_[i]), rendered);
-    }
-
-private:
-    std::vector<PyRef> lists_;
-    std::vector<uint8_t> plain_;
-};
-
 // A job's error on element i: its steps lead from the element. The first
 // step of a one-item element is the item's place in its own orders action,
 // which is the element itself.

@@ -67,54 +67,6 @@ PyObject* signed_transaction_to_python(const SignedTransaction& tx) {
     return signed_transaction_with_actions(tx, json_list_to_python(tx.actions));
 }
 
-namespace {
-
-// A limit or market order without a builder code, or nullptr.
-const vorn::Order* plain_order(const OrderItem& item) {
-    const auto* o = std::get_if<vorn::Order>(&item.v);
-    return o == nullptr || o->commission ? nullptr : o;
-}
-
-// The rendered action object of a plain order.
-PyObject* plain_order_action(const vorn::Order& o) {
-    const auto* limit = std::get_if<LimitType>(&o.order_type);
-    // Numbers as the JSON renders them: floats, null when not finite.
-    auto number = [](double x) { return std::isfinite(x) ? PyFloat_FromDouble(x) : Py_NewRef(Py_None); };
-    // Keys in ascending byte order, as the rendered objects have them.
-    PyRef inner(new_dict(7));
-    if (!inner || !set_item(inner.get(), "b", PyBool_FromLong(o.is_buy)) ||
-        !set_item(inner.get(), "c", text_to_python(o.symbol)) || !set_item(inner.get(), "i", PyBool_FromLong(o.iso)))
-        return nullptr;
-    if (limit != nullptr && !set_item(inner.get(), "px", number(o.price))) return nullptr;
-    if (!set_item(inner.get(), "r", PyBool_FromLong(o.reduce_only))) return nullptr;
-    if (limit == nullptr && o.slippage && !set_item(inner.get(), "slippage", number(*o.slippage))) return nullptr;
-    if (!set_item(inner.get(), "sz", number(o.size))) return nullptr;
-    if (limit != nullptr && !set_item(inner.get(), "tif", literal_to_python(time_in_force_name(limit->tif))))
-        return nullptr;
-    PyRef outer(PyDict_New());
-    if (!outer || !set_item(outer.get(), limit != nullptr ? "l" : "m", inner.release())) return nullptr;
-    return outer.release();
-}
-
-}  // namespace
-
-PyObject* plain_order_actions(std::span<const OrderItem> items) {
-    for (const OrderItem& item : items)
-        if (plain_order(item) == nullptr) return nullptr;
-    PyRef list(PyList_New(static_cast<Py_ssize_t>(items.size())));
-    if (!list) return nullptr;
-    for (size_t i = 0; i < items.size(); ++i) {
-        PyObject* action = plain_order_action(*plain_order(items[i]));
-        if (action == nullptr) return nullptr;
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), action);  // steals action
-    }
-    return list.release();
-}
-
-PyObject* actions_or_rendered(PyRef plain, const std::vector<json>& rendered) {
-    return plain ? plain.release() : json_list_to_python(rendered);
-}
-
 PyObject* signed_transaction_with_actions(const SignedTransaction& tx, PyObject* actions) {
     PyRef d(new_dict(7));
     if (!d) {
@@ -135,6 +87,16 @@ PyObject* signed_transaction_with_actions(const SignedTransaction& tx, PyObject*
 
 PyObject* signed_to_python(const Result<SignedTransaction>& r) {
     return convert_result(r, signed_transaction_to_python);
+}
+
+PyObject* signed_to_python(const Result<SignedTransaction>& r, PySink& actions) {
+    return convert_result(r, [&](const SignedTransaction& tx) {
+        return signed_transaction_with_actions(tx, actions.take());
+    });
+}
+
+PyObject* prepared_to_python(const Result<PreparedMessage>& r, PySink& actions) {
+    return convert_result(r, [&](const PreparedMessage& p) { return prepared_with_actions(p, actions.take()); });
 }
 
 PyObject* prepared_to_python(const PreparedMessage& p) {

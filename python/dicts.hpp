@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "action_sink.hpp"
 #include "arguments.hpp"
 #include "prepare/prepare.hpp"
 #include "sign/sign.hpp"
@@ -36,17 +37,6 @@ PyObject* signed_transaction_to_python(const vorn::SignedTransaction& tx);
 // The same with the "actions" value given (a new reference, consumed; tx's
 // own actions are not read).
 PyObject* signed_transaction_with_actions(const vorn::SignedTransaction& tx, PyObject* actions);
-
-// The action list of an orders action holding these items, built straight
-// as Python objects, when every item is a limit or market order without a
-// builder code; nullptr with no error set when any item is something else,
-// nullptr with an error set on failure. Equal to the rendered action JSON
-// converted.
-PyObject* plain_order_actions(std::span<const vorn::OrderItem> items);
-// The action list of a signed or prepared record: plain (from
-// plain_order_actions, consumed) when there is one, else the record's
-// rendered action JSON converted. A new reference.
-PyObject* actions_or_rendered(PyRef plain, const std::vector<json>& rendered);
 
 // The text encodings of a signing message that a prepared dict carries, in
 // one buffer. Plain C++, so batch workers make them off the interpreter
@@ -72,10 +62,14 @@ PyObject* prepared_with_actions(const vorn::PreparedMessage& p, PyObject* action
                                 const MessageTexts* texts = nullptr, PyObject* account = nullptr,
                                 PyObject* signer = nullptr);
 // The outcome of a signing operation: its dict, or its failure raised
-// (errors.hpp).
+// (errors.hpp). With a sink, the action list is the one rendered into it.
 PyObject* signed_to_python(const vorn::Result<vorn::SignedTransaction>& r);
+PyObject* signed_to_python(const vorn::Result<vorn::SignedTransaction>& r, PySink& actions);
 
 PyObject* prepared_to_python(const vorn::PreparedMessage& prepared);
+// The outcome of a preparation whose action list went to actions: its dict,
+// or its failure raised.
+PyObject* prepared_to_python(const vorn::Result<vorn::PreparedMessage>& r, PySink& actions);
 PyObject* wallet_to_python(const vorn::WalletMessage& wallet);
 
 // Reads "actions" (serialised with the standard json module's dumps and

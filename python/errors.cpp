@@ -118,6 +118,9 @@ bool init_errors() {
 
 PyObject* raise_core_error(const vorn::Error& e) {
     if (e.kind == vorn::ErrorKind::Internal) return raise_fault_text(e.text);
+    // Too deep an input, as the interpreter's own readers report it.
+    if (e.kind == vorn::ErrorKind::OrderNesting)
+        return set_string(PyExc_RecursionError, "maximum recursion depth exceeded while parsing an order");
     try {
         return set_string(PyExc_ValueError, e.display());
     } catch (const std::bad_alloc&) {

@@ -13,6 +13,7 @@
 #include "convert.hpp"
 #include "errors.hpp"
 #include "inputs.hpp"
+#include "sdk_compat/sdk_compat.hpp"
 
 namespace vorn::py {
 namespace {
@@ -399,17 +400,15 @@ bool compact_modify(PyObject* d, vorn::OrderItem* out) {
 
 }  // namespace
 
-// Baskets and on-fill items nest; every layer of the core (conversion,
-// encoding, JSON rendering) recurses once per level, also on the worker
-// threads of a batch, whose stacks are smaller than the main thread's. A
-// fixed bound keeps all of them far from the end of their stacks.
-constexpr int kMaxOrderNesting = 256;
-static thread_local int t_order_nesting = 0;
+// The nesting level of the item being read on this thread: items deeper than
+// the core's bound (sdk_compat.hpp) are refused as they are read, before a
+// tree the core would refuse is built.
+static thread_local size_t t_order_nesting = 0;
 
 bool parse_order_item(PyObject* order, vorn::OrderItem* out) {
     if (!check_dict(order, nullptr)) return false;
-    if (t_order_nesting >= kMaxOrderNesting) {
-        PyErr_SetString(PyExc_RecursionError, "maximum recursion depth exceeded while parsing an order");
+    if (auto st = vorn::check_order_nesting(t_order_nesting); !st) {
+        raise_core_error(st.error());
         return false;
     }
     if (Py_EnterRecursiveCall(" while parsing an order")) return false;

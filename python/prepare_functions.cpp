@@ -23,7 +23,10 @@
 #include "inputs.hpp"
 #include "module.hpp"
 #include "order_parse.hpp"
+#include "prepare/operation.hpp"
 #include "prepare/prepare.hpp"
+#include "sdk_compat/render.hpp"
+#include "action_sink.hpp"
 
 namespace vorn::py {
 namespace {
@@ -221,19 +224,19 @@ using Network = First<Domain>;
 using Account = First<Key>;
 using SignerKey = First<OptionalKey>;
 
-// Draws the nonce when none was given, then prepares with it.
-template <class Prepare>
-PyObject* with_nonce(const Nonce& nonce, Prepare&& prepare) {
+// Prepares an operation's action (prepare/operation.hpp) once the nonce is
+// drawn, when none was given; its action list is rendered straight into
+// Python objects. A refused operation draws no nonce. A refusal of one of a
+// group's orders names it in a note (errors.hpp) under `name`.
+PyObject* prepare(Result<Action> operation, const Network& domain, const Account& account,
+                  const SignerKey& signer, const Nonce& nonce, const char* name = nullptr) {
+    if (!operation) return raise_core_error(operation.error());
     Result<uint64_t> resolved = resolve_nonce(nonce.value);
     if (!resolved) return raise_core_error(resolved.error());
-    return convert_result(prepare(*resolved), prepared_to_python);
-}
-
-PyObject* prepare(const Action& action, const Network& domain, const Account& account, const SignerKey& signer,
-                  const Nonce& nonce) {
-    return with_nonce(nonce, [&](uint64_t n) {
-        return prepare_action(action, domain.value, account.value, signer.value, n);
-    });
+    PySink actions;
+    auto prepared = prepare_action(*operation, domain.value, account.value, signer.value, *resolved, actions);
+    if (!prepared && name != nullptr) return raise_item_error(prepared.error(), name);
+    return prepared_to_python(prepared, actions);
 }
 
 // ---------------------------------------------------------------- orders
@@ -245,25 +248,16 @@ constexpr CallSignature kPrepareOrder{"py_prepare_order", kOrderParams, 5, 3};
 // have decoded.
 PyObject* prepare_order(Late<OrderWithOnFill> order, Network domain, Account account, SignerKey signer,
                         Nonce nonce) {
-    // Plain limit and market orders skip the JSON tree: their action list is
-    // built here directly (it has no side effects, so before the nonce).
-    PyRef actions(plain_order_actions({&order.value, 1}));
-    if (!actions && PyErr_Occurred()) return nullptr;
-    Result<uint64_t> resolved = resolve_nonce(nonce.value);
-    if (!resolved) return raise_core_error(resolved.error());
-    auto prepared = prepare_message(std::move(order.value), domain.value, account.value, signer.value, *resolved,
-                                    {.single = true, .batch = true, .actions = !actions});
-    if (!prepared) return raise_core_error(prepared.error());
-    return prepared_with_actions(*prepared, actions_or_rendered(std::move(actions), prepared->actions));
+    return prepare(operation::order(std::move(order.value)), domain, account, signer, nonce);
 }
 
 constexpr const char* kAllOrdersParams[] = {"orders", "signature_domain", "account", "signer", "base_nonce"};
 constexpr CallSignature kPrepareAllOrders{"py_prepare_all_orders", kAllOrdersParams, 5, 3};
 
 // Element i is prepared with nonce base + i (batch.hpp): the calling thread
-// converts the elements and wraps finished records while the pool prepares
-// them, the workers also making the message texts. A plain limit or market
-// order's action list is built when its element is read.
+// converts the elements, and wraps finished records (rendering their action
+// lists) while the pool prepares the rest, the workers also making the
+// message texts.
 PyObject* prepare_all(StreamedOrders orders, Network domain, Account account, SignerKey signer, Nonce base) {
     // The records leave out the account and signer texts, which every
     // element shares: one str object each goes into all the dicts.
@@ -277,34 +271,33 @@ PyObject* prepare_all(StreamedOrders orders, Network domain, Account account, Si
     PyRef signer_obj(signer.value ? text_to_python(signer.value->to_base58()) : Py_NewRef(account_obj.get()));
     if (!account_obj || !signer_obj) return nullptr;
     const std::string none;
-    PlainActions actions(n);
+    std::vector<Action> actions(n);
     return batch_to_list<Prepared>(
         orders.name, true, n, base.value,
-        [&](size_t i) { return orders.read_element(i) && actions.build(i, {&orders.items[i], 1}); },
+        [&](size_t i) {
+            if (!orders.read_element(i)) return false;
+            actions[i] = one_item_orders(std::move(orders.items[i]));
+            return true;
+        },
         [&](size_t i, uint64_t nonce) -> Result<Prepared> {
-            auto record = prepare_batch_item(std::move(orders.items[i]), domain.value, account.value, none, none,
-                                             nonce, !actions.plain(i));
+            auto record = prepare_batch_item(actions[i], domain.value, account.value, none, none, nonce, nullptr);
             if (!record) return fail(std::move(record.error()));
             MessageTexts texts = MessageTexts::of(record->message_bytes);
             return Prepared{std::move(*record), std::move(texts)};
         },
-        [&](size_t i, Prepared&& p) {
-            return prepared_with_actions(p.record, actions.take(i, p.record.actions), &p.texts, account_obj.get(),
-                                         signer_obj.get());
+        [&](size_t i, Prepared&& p) -> PyObject* {
+            PySink sink;
+            if (auto st = render_actions(actions[i], sink); !st) return raise_core_error(st.error());
+            actions[i] = Action();  // its items are freed here, on the calling thread
+            return prepared_with_actions(p.record, sink.take(), &p.texts, account_obj.get(), signer_obj.get());
         });
 }
 
 constexpr const char* kGroupParams[] = {"orders", "signature_domain", "account", "signer", "nonce"};
 constexpr CallSignature kPrepareOrderGroup{"py_prepare_order_group", kGroupParams, 5, 3};
 
-// A refusal of one order names it in a note (errors.hpp).
 PyObject* prepare_group(OrderList orders, Network domain, Account account, SignerKey signer, Nonce nonce) {
-    Result<uint64_t> resolved = resolve_nonce(nonce.value);
-    if (!resolved) return raise_core_error(resolved.error());
-    auto prepared = prepare_action(Action(Orders{.items = std::move(orders.value)}), domain.value, account.value,
-                                   signer.value, *resolved);
-    if (!prepared) return raise_item_error(prepared.error(), "orders");
-    return prepared_to_python(*prepared);
+    return prepare(operation::group(std::move(orders.value)), domain, account, signer, nonce, "orders");
 }
 
 // ---------------------------------------------------------------- finalisation
@@ -323,18 +316,15 @@ constexpr CallSignature kPrepareAgentWallet{"py_prepare_agent_wallet_auth", kAge
 
 PyObject* prepare_agent_wallet(Key agent, Flag delete_agent, Network domain, Account account, SignerKey signer,
                                Nonce nonce) {
-    return prepare(Action(AgentWalletCreation{.agent = agent.value, .delete_ = delete_agent.value}), domain, account,
-                   signer, nonce);
+    return prepare(operation::agent_wallet(agent.value, delete_agent.value), domain, account, signer, nonce);
 }
 
 constexpr const char* kApproveParams[] = {"to_pubkey", "fee", "signature_domain", "account", "signer", "nonce"};
 constexpr CallSignature kPrepareApproveBuilderCode{"py_prepare_approve_builder_code", kApproveParams, 6, 4};
 constexpr CallSignature kPrepareApproveCommissionFee{"py_prepare_approve_commission_fee", kApproveParams, 6, 4};
 
-// The builder-code fee must lie in 1..=15; refused before any nonce is drawn.
 PyObject* prepare_approve(Key to, U8 fee, Network domain, Account account, SignerKey signer, Nonce nonce) {
-    if (auto st = Commission::check_fee(fee.value); !st) return raise_core_error(st.error());
-    return prepare(Action(ApproveCommissionFee{.to = to.value, .fee = fee.value}), domain, account, signer, nonce);
+    return prepare(operation::approve_commission_fee(to.value, fee.value), domain, account, signer, nonce);
 }
 
 constexpr const char* kRevokeParams[] = {"to_pubkey", "signature_domain", "account", "signer", "nonce"};
@@ -342,7 +332,7 @@ constexpr CallSignature kPrepareRevokeBuilderCode{"py_prepare_revoke_builder_cod
 constexpr CallSignature kPrepareRevokeCommissionFee{"py_prepare_revoke_commission_fee", kRevokeParams, 5, 3};
 
 PyObject* prepare_revoke(Key to, Network domain, Account account, SignerKey signer, Nonce nonce) {
-    return prepare(Action(RevokeCommissionFee{.to = to.value}), domain, account, signer, nonce);
+    return prepare(operation::revoke_commission_fee(to.value), domain, account, signer, nonce);
 }
 
 constexpr const char* kConfigParams[] = {"config", "signature_domain", "account", "signer", "nonce"};
@@ -350,15 +340,14 @@ constexpr CallSignature kPrepareLiquidatorConfig{"py_prepare_update_liquidator_c
 
 PyObject* prepare_liquidator_config(Config config, Network domain, Account account, SignerKey signer,
                                     Nonce nonce) {
-    return prepare(Action(UpdateLiquidatorConfig{.config = std::move(config.value)}), domain, account, signer, nonce);
+    return prepare(operation::update_liquidator_config(std::move(config.value)), domain, account, signer, nonce);
 }
 
 constexpr const char* kFaucetParams[] = {"signature_domain", "account", "signer", "nonce"};
 constexpr CallSignature kPrepareFaucet{"py_prepare_faucet_request", kFaucetParams, 4, 2};
 
-// The faucet pays the account itself, without an amount.
 PyObject* prepare_faucet(Network domain, Account account, SignerKey signer, Nonce nonce) {
-    return prepare(Action(Faucet{.user = account.value, .amount = std::nullopt}), domain, account, signer, nonce);
+    return prepare(operation::faucet(account.value), domain, account, signer, nonce);
 }
 
 constexpr const char* kCreateSubParams[] = {"name", "signature_domain", "account", "margin_amount", "signer", "nonce"};
@@ -366,8 +355,8 @@ constexpr CallSignature kPrepareCreateSubAccount{"py_prepare_create_sub_account"
 
 PyObject* prepare_create_sub_account(String name, Network domain, Account account, OptionalF64 margin,
                                      SignerKey signer, Nonce nonce) {
-    return prepare(Action(CreateSubAccount{.name = std::move(name.value), .margin_amount = margin.value}), domain,
-                   account, signer, nonce);
+    return prepare(operation::create_sub_account(std::move(name.value), margin.value), domain, account, signer,
+                   nonce);
 }
 
 constexpr const char* kRemoveSubParams[] = {"to_remove", "signature_domain", "account", "signer", "nonce"};
@@ -375,7 +364,7 @@ constexpr CallSignature kPrepareRemoveSubAccount{"py_prepare_remove_sub_account"
 
 PyObject* prepare_remove_sub_account(Key to_remove, Network domain, Account account, SignerKey signer,
                                      Nonce nonce) {
-    return prepare(Action(RemoveSubAccount{.to_remove = to_remove.value}), domain, account, signer, nonce);
+    return prepare(operation::remove_sub_account(to_remove.value), domain, account, signer, nonce);
 }
 
 constexpr const char* kTransferParams[] = {"from_pubkey", "to_pubkey", "margin_amount", "signature_domain",
@@ -386,10 +375,8 @@ constexpr CallSignature kPrepareTransfer{"py_prepare_transfer", kTransferParams,
 // the keys have decoded.
 PyObject* prepare_transfer_fn(Key from, Key to, F64 amount, Network domain, Account account, CheckedKind kind,
                               SignerKey signer, Nonce nonce) {
-    const Transfer transfer{.kind = kind.value, .from = from.value, .to = to.value, .amount = amount.value};
-    return with_nonce(nonce, [&](uint64_t n) {
-        return prepare_transfer(transfer, domain.value, account.value, signer.value, n);
-    });
+    return prepare(operation::transfer(from.value, to.value, amount.value, kind.value), domain, account, signer,
+                   nonce);
 }
 
 }  // namespace

@@ -25,6 +25,8 @@
 #include "results.hpp"
 #include "ed25519/group.hpp"
 #include "sign/sign.hpp"
+#include "sdk_compat/render.hpp"
+#include "action_sink.hpp"
 
 namespace vorn::py {
 namespace {
@@ -166,25 +168,20 @@ std::string sign_bytes(const Signer& s, Bytes message) {
     return s.sign_bytes(reinterpret_cast<const uint8_t*>(message.value.data()), message.value.size());
 }
 
-// ---- order signing ----
+// ---- signing: the table of operations (prepare/operation.hpp) ----
+
+// Signs an operation's action with the signer's own account, its action list
+// rendered straight into Python objects.
+PyObject* sign_operation(Signer& s, Result<Action> operation, const Nonce& nonce) {
+    PySink actions;
+    return signed_to_python(s.sign(std::move(operation), nonce.value, actions), actions);
+}
 
 constexpr const char* kOrderNonceParams[] = {"order", "nonce"};
 constexpr CallSignature kSign{"Signer.sign", kOrderNonceParams, 2, 1};
 
-// The signed dict with the action list built here when the orders are plain
-// limit or market orders (actions not null), or else from the action JSON.
-PyObject* signed_with_actions(const Result<SignedTransaction>& tx, PyRef actions) {
-    if (!tx) return signed_to_python(tx);
-    return signed_transaction_with_actions(*tx, actions_or_rendered(std::move(actions), tx->actions));
-}
-
-// Plain limit and market orders skip the JSON tree: their action list is
-// built here directly (it has no side effects, so before the nonce).
 PyObject* sign(Signer& s, Order order, Nonce nonce) {
-    PyRef actions(plain_order_actions({&order.value, 1}));
-    if (!actions && PyErr_Occurred()) return nullptr;
-    const bool with_json = !actions;
-    return signed_with_actions(s.sign(std::move(order.value), nonce.value, with_json), std::move(actions));
+    return sign_operation(s, operation::order(std::move(order.value)), nonce);
 }
 
 constexpr const char* kOrdersNonceParams[] = {"orders", "nonce"};
@@ -193,73 +190,68 @@ constexpr CallSignature kSignOrder{"Signer.sign_order", kOrdersNonceParams, 2, 1
 
 // A refusal of one order names it in a note (errors.hpp).
 PyObject* sign_group(Signer& s, OrderList orders, Nonce nonce) {
-    PyRef actions(plain_order_actions(orders.value));
-    if (!actions && PyErr_Occurred()) return nullptr;
-    const bool with_json = !actions;
-    Result<SignedTransaction> tx = s.sign_group(std::move(orders.value), nonce.value, with_json);
+    PySink actions;
+    Result<SignedTransaction> tx = s.sign(operation::group(std::move(orders.value)), nonce.value, actions);
     if (!tx) return raise_item_error(tx.error(), "orders");
-    return signed_with_actions(tx, std::move(actions));
+    return signed_to_python(tx, actions);
 }
 
 // The batches: element i is signed alone with nonce base + i (batch.hpp).
-// The calling thread converts the elements and wraps finished transactions
-// while the pool signs; a plain limit or market order's action list is built
-// when its element is read, so its worker leaves the action JSON out.
-constexpr const char* kOrdersBaseParams[] = {"orders", "base_nonce"};
-constexpr CallSignature kSignAll{"Signer.sign_all", kOrdersBaseParams, 2, 1};
-
-PyObject* sign_all(const Signer& s, StreamedOrders orders, Nonce base) {
-    PlainActions actions(orders.size());
+// The calling thread converts the elements, and renders each finished
+// element's action list while the pool signs the rest; the workers leave the
+// action JSON out.
+template <class Streamed>
+PyObject* sign_batch(const Signer& s, Streamed& elements, bool one_item, Nonce base) {
+    std::vector<Action> actions(elements.size());
     return batch_to_list<SignedTransaction>(
-        orders.name, true, orders.size(), base.value,
-        [&](size_t i) { return orders.read_element(i) && actions.build(i, {&orders.items[i], 1}); },
+        elements.name, one_item, elements.size(), base.value,
+        [&](size_t i) {
+            if (!elements.read_element(i)) return false;
+            if constexpr (std::is_same_v<Streamed, StreamedOrders>) {
+                actions[i] = one_item_orders(std::move(elements.items[i]));
+            } else {
+                actions[i] = Action(Orders{std::move(elements.items[i])});  // empty: refused by the conversion
+            }
+            return true;
+        },
         [&](size_t first, std::span<SignedTransaction> out, uint64_t nonce) {
             return s.sign_batch_group(out, nonce, [&](size_t k, uint64_t n, PreparedMessage& p) {
-                Status st = s.prepare_single_item(std::move(orders.items[first + k]), n, !actions.plain(first + k), p);
-                if (!st) locate_element(st.error(), first + k, true);
+                Status st = s.prepare_element(actions[first + k], n, p, nullptr);
+                if (!st) locate_element(st.error(), first + k, one_item);
                 return st;
             });
         },
         [&](size_t i, SignedTransaction&& tx) {
-            return signed_transaction_with_actions(tx, actions.take(i, tx.actions));
+            PySink sink;
+            if (auto st = render_actions(actions[i], sink); !st) return raise_core_error(st.error());
+            actions[i] = Action();  // its items are freed here, on the calling thread
+            return signed_transaction_with_actions(tx, sink.take());
         },
         ed25519::batch_group_size());
 }
+
+constexpr const char* kOrdersBaseParams[] = {"orders", "base_nonce"};
+constexpr CallSignature kSignAll{"Signer.sign_all", kOrdersBaseParams, 2, 1};
+
+PyObject* sign_all(const Signer& s, StreamedOrders orders, Nonce base) { return sign_batch(s, orders, true, base); }
 
 constexpr const char* kBatchesParams[] = {"batches", "base_nonce"};
 constexpr CallSignature kSignOrdersBatch{"Signer.sign_orders_batch", kBatchesParams, 2, 1};
 
 PyObject* sign_orders_batch(const Signer& s, StreamedBatches batches, Nonce base) {
-    PlainActions actions(batches.size());
-    return batch_to_list<SignedTransaction>(
-        batches.name, false, batches.size(), base.value,
-        [&](size_t i) { return batches.read_element(i) && actions.build(i, batches.items[i]); },
-        [&](size_t first, std::span<SignedTransaction> out, uint64_t nonce) {
-            return s.sign_batch_group(out, nonce, [&](size_t k, uint64_t n, PreparedMessage& p) {
-                Status st =
-                    s.prepare_single_order_batch(std::move(batches.items[first + k]), n, !actions.plain(first + k), p);
-                if (!st) locate_element(st.error(), first + k, false);
-                return st;
-            });
-        },
-        [&](size_t i, SignedTransaction&& tx) {
-            return signed_transaction_with_actions(tx, actions.take(i, tx.actions));
-        },
-        ed25519::batch_group_size());
+    return sign_batch(s, batches, false, base);
 }
-
-// ---- account operations ----
 
 constexpr const char* kNonceParams[] = {"nonce"};
 constexpr CallSignature kSignFaucet{"Signer.sign_faucet", kNonceParams, 1, 0};
 
-PyObject* sign_faucet(Signer& s, Nonce nonce) { return signed_to_python(s.sign_faucet(nonce.value)); }
+PyObject* sign_faucet(Signer& s, Nonce nonce) { return sign_operation(s, operation::faucet(s.pubkey()), nonce); }
 
 constexpr const char* kAgentParams[] = {"agent_pubkey", "delete", "nonce"};
 constexpr CallSignature kSignAgent{"Signer.sign_agent_wallet", kAgentParams, 3, 2};
 
 PyObject* sign_agent_wallet(Signer& s, Key agent, Flag del, Nonce nonce) {
-    return signed_to_python(s.sign_agent_wallet(agent.value, del.value, nonce.value));
+    return sign_operation(s, operation::agent_wallet(agent.value, del.value), nonce);
 }
 
 constexpr const char* kApproveParams[] = {"to_pubkey", "fee", "nonce"};
@@ -267,7 +259,7 @@ constexpr CallSignature kApproveCommission{"Signer.sign_approve_commission_fee",
 constexpr CallSignature kApproveBuilder{"Signer.sign_approve_builder_code", kApproveParams, 3, 2};
 
 PyObject* sign_approve(Signer& s, Key to, U8 fee, Nonce nonce) {
-    return signed_to_python(s.sign_approve_commission_fee(to.value, fee.value, nonce.value));
+    return sign_operation(s, operation::approve_commission_fee(to.value, fee.value), nonce);
 }
 
 constexpr const char* kRevokeParams[] = {"to_pubkey", "nonce"};
@@ -275,14 +267,14 @@ constexpr CallSignature kRevokeCommission{"Signer.sign_revoke_commission_fee", k
 constexpr CallSignature kRevokeBuilder{"Signer.sign_revoke_builder_code", kRevokeParams, 2, 1};
 
 PyObject* sign_revoke(Signer& s, Key to, Nonce nonce) {
-    return signed_to_python(s.sign_revoke_commission_fee(to.value, nonce.value));
+    return sign_operation(s, operation::revoke_commission_fee(to.value), nonce);
 }
 
 constexpr const char* kUserSettingsParams[] = {"max_leverage", "nonce"};
 constexpr CallSignature kUserSettings{"Signer.sign_user_settings", kUserSettingsParams, 2, 1};
 
 PyObject* sign_user_settings(Signer& s, Leverage leverage, Nonce nonce) {
-    return signed_to_python(s.sign_user_settings(std::move(leverage.value), nonce.value));
+    return sign_operation(s, operation::user_settings(std::move(leverage.value)), nonce);
 }
 
 // The nonce is converted before the configuration is parsed.
@@ -290,7 +282,7 @@ constexpr const char* kConfigParams[] = {"config", "nonce"};
 constexpr CallSignature kLiquidator{"Signer.sign_update_liquidator_config", kConfigParams, 2, 1};
 
 PyObject* sign_update_liquidator_config(Signer& s, Late<Config> config, Nonce nonce) {
-    return signed_to_python(s.sign_update_liquidator_config(std::move(config.value), nonce.value));
+    return sign_operation(s, operation::update_liquidator_config(std::move(config.value)), nonce);
 }
 
 constexpr const char* kOraclesParams[] = {"oracles", "nonce"};
@@ -298,39 +290,39 @@ constexpr CallSignature kOraclePrices{"Signer.sign_oracle_prices", kOraclesParam
 constexpr CallSignature kPythOracle{"Signer.sign_pyth_oracle", kOraclesParams, 2, 1};
 
 PyObject* sign_oracle_prices(Signer& s, OraclePrices prices, Nonce nonce) {
-    return signed_to_python(s.sign_oracle_prices(std::move(prices.value), nonce.value));
+    return sign_operation(s, operation::oracle_prices(std::move(prices.value)), nonce);
 }
 
 PyObject* sign_pyth_oracle(Signer& s, PythEntries entries, Nonce nonce) {
-    return signed_to_python(s.sign_pyth_oracle(std::move(entries.value), nonce.value));
+    return sign_operation(s, operation::pyth_oracle(std::move(entries.value)), nonce);
 }
 
 constexpr const char* kRemoveParams[] = {"to_remove", "nonce"};
 constexpr CallSignature kRemove{"Signer.sign_remove_sub_account", kRemoveParams, 2, 1};
 
 PyObject* sign_remove_sub_account(Signer& s, Key to_remove, Nonce nonce) {
-    return signed_to_python(s.sign_remove_sub_account(to_remove.value, nonce.value));
+    return sign_operation(s, operation::remove_sub_account(to_remove.value), nonce);
 }
 
 constexpr const char* kTransferParams[] = {"from_pubkey", "to_pubkey", "margin_amount", "kind", "nonce"};
 constexpr CallSignature kTransfer{"Signer.sign_transfer", kTransferParams, 5, 3};
 
 PyObject* sign_transfer(Signer& s, Key from, Key to, F64 amount, Kind kind, Nonce nonce) {
-    return signed_to_python(s.sign_transfer(from.value, to.value, amount.value, kind.value, nonce.value));
+    return sign_operation(s, operation::transfer(from.value, to.value, amount.value, kind.value), nonce);
 }
 
 constexpr const char* kCreateSubParams[] = {"name", "margin_amount", "nonce"};
 constexpr CallSignature kCreateSub{"Signer.sign_create_sub_account", kCreateSubParams, 3, 1};
 
 PyObject* sign_create_sub_account(Signer& s, String name, OptionalF64 amount, Nonce nonce) {
-    return signed_to_python(s.sign_create_sub_account(std::move(name.value), amount.value, nonce.value));
+    return sign_operation(s, operation::create_sub_account(std::move(name.value), amount.value), nonce);
 }
 
 constexpr const char* kWhitelistParams[] = {"target_pubkey", "whitelist", "nonce"};
 constexpr CallSignature kWhitelist{"Signer.sign_whitelist_faucet", kWhitelistParams, 3, 2};
 
 PyObject* sign_whitelist_faucet(Signer& s, Key target, Flag whitelist, Nonce nonce) {
-    return signed_to_python(s.sign_whitelist_faucet(target.value, whitelist.value, nonce.value));
+    return sign_operation(s, operation::whitelist_faucet(target.value, whitelist.value), nonce);
 }
 
 // ---- signing of external-wallet records ----
@@ -370,20 +362,37 @@ constexpr CallSignature kSignWalletPrepared{"Signer.sign_wallet_prepared", kWall
 constexpr const char* kPreparedParams[] = {"prepared"};
 constexpr CallSignature kSignPrepared{"Signer.sign_prepared", kPreparedParams, 1, 1};
 
+// Whether a record is this signer's to sign: its signer is this signer's key,
+// then its message, read by message() only once the signer matches (nullptr
+// with the Python error set when it cannot be read), ends with this signer's
+// network byte. Each caller keeps its own refusal texts: refuse(network)
+// raises the one for a record of another key (false) or of another network
+// (true).
+template <class Message, class Refuse>
+bool own_record(const Signer& signer, std::string_view record_signer, Message&& message, Refuse&& refuse) {
+    if (record_signer != signer.pubkey_base58()) {
+        refuse(false);
+        return false;
+    }
+    const std::vector<uint8_t>* bytes = message();
+    if (bytes == nullptr) return false;
+    if (bytes->empty() || bytes->back() != signature_domain_byte(signer.signature_domain())) {
+        refuse(true);
+        return false;
+    }
+    return true;
+}
+
 PyObject* sign_wallet_prepared(const Signer& signer, WalletDict given) {
     Result<WalletMessage> wallet = validate_wallet_message(std::move(given.value));
     if (!wallet) return raise_core_error(wallet.error());
-
-    // The record validated, so its signer decodes and its last byte is its
-    // network domain.
-    Result<Pubkey> prepared_signer = Pubkey::from_base58(wallet->prepared.signer);
-    const std::vector<uint8_t>& raw = wallet->prepared.message_bytes;
-    if (!prepared_signer || *prepared_signer != signer.pubkey() || raw.empty() ||
-        raw.back() != signature_domain_byte(signer.signature_domain())) {
-        return raise_core_error(
-            Error::signing_failed("prepared wallet signer or network does not match configured signer"));
+    auto prepared_bytes = [&] { return &wallet->prepared.message_bytes; };
+    if (!own_record(signer, wallet->prepared.signer, prepared_bytes, [](bool) {
+            raise_core_error(
+                Error::signing_failed("prepared wallet signer or network does not match configured signer"));
+        })) {
+        return nullptr;
     }
-
     std::string signature = signer.sign_bytes(wallet->message.data(), wallet->message.size());
     std::vector<uint8_t> message = std::move(wallet->message);
     return finalize_to_python(std::move(wallet->prepared), signature, std::span<const uint8_t>(message));
@@ -399,18 +408,24 @@ PyObject* sign_prepared(const Signer& signer, Object prepared_dict) {
     if (!value) return raise_value_error("Missing 'signer'");
     std::string prepared_signer;
     if (!to_string(value.get(), nullptr, &prepared_signer)) return nullptr;
-    if (prepared_signer != signer.pubkey_base58()) {
-        return raise_value_error("Prepared message signer " + prepared_signer + " does not match signer pubkey " +
-                                 signer.pubkey_base58());
-    }
-
-    value = dict_get(dict, "message_bytes");
-    if (!value) return raise_value_error("Missing 'message_bytes'");
     std::vector<uint8_t> message;
-    if (!to_byte_list(value.get(), nullptr, &message)) return nullptr;
-    // The signing message ends with its network byte.
-    if (message.empty() || message.back() != signature_domain_byte(signer.signature_domain())) {
-        return raise_value_error("Prepared message network domain does not match signer");
+    auto read_message = [&]() -> const std::vector<uint8_t>* {
+        PyRef bytes = dict_get(dict, "message_bytes");
+        if (!bytes) {
+            raise_value_error("Missing 'message_bytes'");
+            return nullptr;
+        }
+        return to_byte_list(bytes.get(), nullptr, &message) ? &message : nullptr;
+    };
+    if (!own_record(signer, prepared_signer, read_message, [&](bool network) {
+            if (network) {
+                raise_value_error("Prepared message network domain does not match signer");
+            } else {
+                raise_value_error("Prepared message signer " + prepared_signer + " does not match signer pubkey " +
+                                  signer.pubkey_base58());
+            }
+        })) {
+        return nullptr;
     }
 
     std::string signature = signer.sign_bytes(message.data(), message.size());

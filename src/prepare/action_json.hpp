@@ -1,10 +1,11 @@
-// The exchange's JSON vocabulary for actions and order items: the "actions"
-// list that travels with every signed or prepared message.
+// The action JSON as a JSON value (nlohmann's sorted-key model): the sink
+// for clear-signing, the fuzzers and C++ callers.
 #pragma once
 #include <nlohmann/json.hpp>
-#include <optional>
+#include <string>
 #include <vector>
 
+#include "sdk_compat/render.hpp"
 #include "types/error.hpp"
 #include "types/types.hpp"
 
@@ -12,18 +13,37 @@ namespace vorn {
 
 using json = nlohmann::json;
 
-// One value per order item for an orders action, one per price for an
-// oracle-prices action, exactly one for every other action. Objects keep
-// their keys in ascending byte order; f64 values stay floats, non-finite
-// ones become null. Refuses what the wire conversion refuses by the same
-// rules (check_order_kind, legacy withdrawals); the fee rule is left to it.
+// Builds the rendered "actions" list as JSON values into out, replacing its
+// content once the list is finished.
+class JsonSink final : public ActionSink {
+public:
+    explicit JsonSink(std::vector<json>& out) : out_(out) {}
+
+private:
+    void on_begin_object() override { open(json::object()); }
+    void on_end_object() override { close(); }
+    void on_begin_array() override { open(json::array()); }
+    void on_end_array() override { close(); }
+    void on_key(std::string_view key) override { key_.assign(key); }
+    void on_bool(bool b) override { put(json(b)); }
+    void on_u64(uint64_t u) override { put(json(u)); }
+    void on_i64(int64_t i) override { put(json(i)); }
+    void on_f64(double x) override { put(json(x)); }
+    void on_null() override { put(json(nullptr)); }
+    void on_text(std::string_view text) override { put(json(text)); }
+
+    // Places v in the open container and returns it there.
+    json& put(json v);
+    void open(json container);
+    void close();
+
+    std::vector<json>& out_;
+    json root_;                 // the list, while it is open
+    std::vector<json*> stack_;  // the open containers, root_ first
+    std::string key_;
+};
+
+// The rendered list as JSON values (render_actions).
 Result<std::vector<json>> action_to_json(const Action& action);
-Result<json> order_item_to_json(const OrderItem& item);
-
-// Sets "builderCode" to {"fee", "to"} when a commission is given.
-void add_builder_code(json& object, const std::optional<Commission>& commission);
-
-// The liquidator configuration object, instruments sorted by symbol.
-json liquidator_config_to_json(const LiquidatorConfig& config);
 
 }  // namespace vorn

@@ -16,6 +16,18 @@ namespace {
 constexpr size_t kMaxSignatureText = 88;
 }  // namespace
 
+Result<SigningSuffix> check_signing_suffix(const PreparedMessage& prepared, const SuffixRefusals& refusals,
+                                           const Pubkey* account) {
+    const auto suffix = read_signing_suffix(prepared.message_bytes);
+    if (!suffix) return fail(Error::signing_failed("prepared message is missing its signing suffix"));
+    if (suffix->nonce != prepared.nonce) return fail(Error::signing_failed(refusals.mismatch));
+    Result<Pubkey> decoded = account != nullptr ? Result<Pubkey>(*account) : Pubkey::from_base58(prepared.account);
+    if (!decoded) return fail(std::move(decoded).error());
+    if (suffix->account != *decoded) return fail(Error::signing_failed(refusals.mismatch));
+    if (!signature_domain_from_byte(suffix->domain)) return fail(Error::signing_failed(refusals.bad_domain));
+    return *suffix;
+}
+
 Result<SignedTransaction> finalize_with_message(PreparedMessage prepared, std::string_view signature,
                                                 std::optional<std::span<const uint8_t>> message) {
     // 1. Refuse over-long text before decoding anything.
@@ -37,11 +49,10 @@ Result<SignedTransaction> finalize_with_message(PreparedMessage prepared, std::s
     if (!signer) return fail(std::move(signer).error());
     // 6. and 7. The signing suffix must still describe the prepared record;
     // it is read from the prepared bytes even when a wallet message is given.
+    constexpr const char* kDiffers = "prepared account, nonce, or network domain does not match message bytes";
+    if (auto suffix = check_signing_suffix(prepared, {kDiffers, kDiffers}, &*account); !suffix)
+        return fail(std::move(suffix.error()));
     const std::vector<uint8_t>& bytes = prepared.message_bytes;
-    const auto suffix = read_signing_suffix(bytes);
-    if (!suffix) return fail(Error::signing_failed("prepared message is missing its signing suffix"));
-    if (suffix->nonce != prepared.nonce || suffix->account != *account || !signature_domain_from_byte(suffix->domain))
-        return fail(Error::signing_failed("prepared account, nonce, or network domain does not match message bytes"));
     // 8. and 9. Strict verification; a signer that is not a valid curve point
     // or of small order fails here too.
     const uint8_t* signed_bytes = message ? message->data() : bytes.data();

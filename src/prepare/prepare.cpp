@@ -43,16 +43,28 @@ void add_order_ids(const std::vector<OrderItem>& items, uint64_t nonce, const Pu
     if (!found.empty()) out.order_ids = std::move(found);
 }
 
-// prepare_into into a fresh record.
+// prepare_into into a fresh record; the action JSON into the record when
+// no sink is given (json true), else to sink or nowhere.
 Result<PreparedMessage> prepare_fresh(const Action& action, SignatureDomain domain, const Pubkey& account,
                                       uint64_t nonce, OrderIdSwitches ids, std::string account_text,
-                                      std::string signer_text) {
+                                      std::string signer_text, ActionSink* sink, bool json) {
     PreparedMessage out;
     out.message_bytes = reserved_bytes(kMessageCapacity);
-    if (auto st = prepare_into(action, domain, account, nonce, ids, std::move(account_text), std::move(signer_text), out);
+    JsonSink record(out.actions);
+    if (auto st = prepare_into(action, domain, account, nonce, ids, std::move(account_text), std::move(signer_text),
+                               out, json ? &record : sink);
         !st)
         return fail(std::move(st.error()));
     return out;
+}
+
+Result<PreparedMessage> prepare_with(const Action& action, SignatureDomain domain, const Pubkey& account,
+                                     const std::optional<Pubkey>& signer, uint64_t nonce, ActionSink* sink,
+                                     bool json) {
+    std::string account_text = account.to_base58();
+    std::string signer_text = signer ? signer->to_base58() : account_text;
+    return prepare_fresh(action, domain, account, nonce, {}, std::move(account_text), std::move(signer_text), sink,
+                         json);
 }
 
 }  // namespace
@@ -76,19 +88,16 @@ SignedTransaction SignedTransaction::from(PreparedMessage& prepared, std::string
 }
 
 Status prepare_into(const Action& action, SignatureDomain domain, const Pubkey& account, uint64_t nonce,
-                    OrderIdSwitches ids, std::string account_text, std::string signer_text, PreparedMessage& out) {
+                    OrderIdSwitches ids, std::string account_text, std::string signer_text, PreparedMessage& out,
+                    ActionSink* sink) {
     out.message_bytes.clear();  // capacity kept; the message is written in one pass
+    out.actions.clear();
     if (auto st = serialize_for_sdk_signing(action, signature_domain_byte(domain), nonce, account, out.message_bytes);
         !st)
         return st;
     // The conversion above has accepted the action, so its rendering is too.
-    if (ids.actions) {
-        auto actions = action_to_json(action);
-        if (!actions) return fail(std::move(actions.error()));
-        out.actions = std::move(*actions);
-    } else {
-        out.actions.clear();
-    }
+    if (sink != nullptr)
+        if (auto st = render_actions(action, *sink); !st) return st;
     out.order_id.reset();
     out.order_ids.reset();
     if (const auto* orders = std::get_if<Orders>(&action.v)) add_order_ids(orders->items, nonce, account, ids, out);
@@ -104,20 +113,13 @@ Result<uint64_t> resolve_nonce(std::optional<uint64_t> nonce) {
 }
 
 Result<PreparedMessage> prepare_action(const Action& action, SignatureDomain domain, const Pubkey& account,
-                                       const std::optional<Pubkey>& signer, uint64_t nonce, OrderIdSwitches ids) {
-    std::string account_text = account.to_base58();
-    std::string signer_text = signer ? signer->to_base58() : account_text;
-    return prepare_fresh(action, domain, account, nonce, ids, std::move(account_text), std::move(signer_text));
+                                       const std::optional<Pubkey>& signer, uint64_t nonce) {
+    return prepare_with(action, domain, account, signer, nonce, nullptr, true);
 }
 
-Result<PreparedMessage> prepare_message(OrderItem item, SignatureDomain domain, const Pubkey& account,
-                                        const std::optional<Pubkey>& signer, uint64_t nonce, OrderIdSwitches ids) {
-    return prepare_action(one_item_orders(std::move(item)), domain, account, signer, nonce, ids);
-}
-
-Result<PreparedMessage> prepare_transfer(const Transfer& transfer, SignatureDomain domain, const Pubkey& account,
-                                         const std::optional<Pubkey>& signer, uint64_t nonce) {
-    return prepare_action(Action(transfer), domain, account, signer, nonce);
+Result<PreparedMessage> prepare_action(const Action& action, SignatureDomain domain, const Pubkey& account,
+                                       const std::optional<Pubkey>& signer, uint64_t nonce, ActionSink& sink) {
+    return prepare_with(action, domain, account, signer, nonce, &sink, false);
 }
 
 Result<std::vector<PreparedMessage>> prepare_all_orders(std::vector<OrderItem> items, SignatureDomain domain,
@@ -126,15 +128,16 @@ Result<std::vector<PreparedMessage>> prepare_all_orders(std::vector<OrderItem> i
     const std::string account_text = account.to_base58();
     const std::string signer_text = signer ? signer->to_base58() : account_text;
     return run_nonce_batch<PreparedMessage>(items, base_nonce, [&](OrderItem item, uint64_t nonce) {
-        return prepare_batch_item(std::move(item), domain, account, account_text, signer_text, nonce);
+        return prepare_fresh(one_item_orders(std::move(item)), domain, account, nonce, {.single = true, .batch = false},
+                             account_text, signer_text, nullptr, true);
     });
 }
 
-Result<PreparedMessage> prepare_batch_item(OrderItem item, SignatureDomain domain, const Pubkey& account,
+Result<PreparedMessage> prepare_batch_item(const Action& action, SignatureDomain domain, const Pubkey& account,
                                            const std::string& account_text, const std::string& signer_text,
-                                           uint64_t nonce, bool with_json) {
-    return prepare_fresh(one_item_orders(std::move(item)), domain, account, nonce,
-                         {.single = true, .batch = false, .actions = with_json}, account_text, signer_text);
+                                           uint64_t nonce, ActionSink* sink) {
+    return prepare_fresh(action, domain, account, nonce, {.single = true, .batch = false}, account_text, signer_text,
+                         sink, false);
 }
 
 }  // namespace vorn

@@ -79,7 +79,7 @@ Status trailing_into(const TrailingStop& s, uint8_t v, TxAction& out) {
                            s.commission, out);
 }
 
-Status item_into(const OrderItem& item, uint8_t wire_version, TxAction& out);
+Status item_into(const OrderItem& item, uint8_t wire_version, size_t level, TxAction& out);
 
 // A refusal passing up through one level of nested items: the level's step
 // is added on the way out.
@@ -88,17 +88,20 @@ Status item_into(const OrderItem& item, uint8_t wire_version, TxAction& out);
     return st;
 }
 
-// Children in order; the first refusal ends the list.
-Status items_into(const std::vector<OrderItem>& items, uint8_t wire_version, std::vector<TxAction>& out) {
+// Children in order, at the given level; the first refusal ends the list.
+Status items_into(const std::vector<OrderItem>& items, uint8_t wire_version, size_t level,
+                  std::vector<TxAction>& out) {
+    if (auto st = check_order_nesting(level); !st) return st;
     out.reserve(items.size());
     for (size_t i = 0; i < items.size(); ++i) {
         out.emplace_back();
-        if (auto st = item_into(items[i], wire_version, out.back()); !st) return at_step(std::move(st), nullptr, i);
+        if (auto st = item_into(items[i], wire_version, level, out.back()); !st)
+            return at_step(std::move(st), nullptr, i);
     }
     return {};
 }
 
-Status item_into(const OrderItem& item, uint8_t wire_version, TxAction& out) {
+Status item_into(const OrderItem& item, uint8_t wire_version, size_t level, TxAction& out) {
     return std::visit(
         Overloaded{
             [&](const Order& o) { return order_into(o, wire_version, out); },
@@ -123,7 +126,7 @@ Status item_into(const OrderItem& item, uint8_t wire_version, TxAction& out) {
                 r.symbol = b.symbol;
                 r.is_buy = b.is_buy;
                 r.trigger_price = b.trigger_price;
-                if (auto st = items_into(b.actions, wire_version, r.actions); !st)
+                if (auto st = items_into(b.actions, wire_version, level + 1, r.actions); !st)
                     return at_step(std::move(st), "actions", 0);
                 return {};
             },
@@ -133,11 +136,12 @@ Status item_into(const OrderItem& item, uint8_t wire_version, TxAction& out) {
                 // The trigger's own refusals (resting trigger, limit with
                 // slippage, fee) come before any of the actions'.
                 TxAction trigger;
+                if (auto st = check_order_nesting(level + 1); !st) return st;
                 if (auto st = order_into(std::get<Order>(f.trigger->v), wire_version, trigger); !st)
                     return at_step(std::move(st), "trigger", 0);
                 auto& r = out.v.emplace<TxOnFill>();
                 r.trigger = Box<TxAction>(std::move(trigger));
-                if (auto st = items_into(f.actions, wire_version, r.actions); !st)
+                if (auto st = items_into(f.actions, wire_version, level + 1, r.actions); !st)
                     return at_step(std::move(st), "actions", 0);
                 return {};
             },
@@ -155,7 +159,7 @@ private:
     std::vector<TxAction>& out_;
 };
 
-Status multisig_propose_into(const MultisigPropose& p, uint8_t wire_version, TxAction& out) {
+Status multisig_propose_into(const MultisigPropose& p, uint8_t wire_version, size_t level, TxAction& out) {
     // Proposals always carry the commission slots of limit and market orders.
     const uint8_t nested_version = std::max<uint8_t>(wire_version, 1);
     auto& r = out.v.emplace<TxMultisigPropose>();
@@ -163,13 +167,13 @@ Status multisig_propose_into(const MultisigPropose& p, uint8_t wire_version, TxA
     r.extra = p.extra;
     CollectSink sink(r.actions);
     for (const Action& nested : p.actions) {
-        if (auto st = detail::convert_action_into(nested, nested_version, sink); !st) return st;
+        if (auto st = detail::convert_action_into(nested, nested_version, sink, level + 1); !st) return st;
     }
     return {};
 }
 
 // Every action except Orders and OraclePrices yields exactly one record.
-Status single_action_into(const Action& action, uint8_t wire_version, TxAction& out) {
+Status single_action_into(const Action& action, uint8_t wire_version, size_t level, TxAction& out) {
     auto set = [&out](auto record) -> Status {
         out.v.emplace<decltype(record)>(std::move(record));
         return {};
@@ -192,7 +196,7 @@ Status single_action_into(const Action& action, uint8_t wire_version, TxAction& 
             [&](const CreateMultisig& a) {
                 return set(TxCreateMultisig{a.signers, a.threshold, a.time_lock_secs, a.proposal_lifetime_secs});
             },
-            [&](const MultisigPropose& a) { return multisig_propose_into(a, wire_version, out); },
+            [&](const MultisigPropose& a) { return multisig_propose_into(a, wire_version, level, out); },
             [&](const MultisigApprove& a) { return set(TxMultisigApprove{{a.multisig, a.proposal_id}}); },
             [&](const MultisigReject& a) { return set(TxMultisigReject{{a.multisig, a.proposal_id}}); },
             [&](const MultisigCancel& a) { return set(TxMultisigCancel{{a.multisig, a.proposal_id}}); },
@@ -216,27 +220,32 @@ Status single_action_into(const Action& action, uint8_t wire_version, TxAction& 
 }
 
 // own(item) for the item or any item nested in it (basket actions, on-fill
-// trigger and actions).
+// trigger and actions). Items deeper than the nesting limit are not looked
+// at: the conversion refuses them.
 template <class Own>
-bool item_or_nested(const OrderItem& item, Own own) {
+bool item_or_nested(const OrderItem& item, Own own, size_t level = 0) {
+    if (level >= kMaxOrderNesting) return false;
     if (own(item)) return true;
-    auto any = [own](const std::vector<OrderItem>& items) {
-        return std::any_of(items.begin(), items.end(), [own](const OrderItem& i) { return item_or_nested(i, own); });
+    auto any = [own, level](const std::vector<OrderItem>& items) {
+        return std::any_of(items.begin(), items.end(),
+                           [own, level](const OrderItem& i) { return item_or_nested(i, own, level + 1); });
     };
     if (const auto* b = std::get_if<TriggerBasket>(&item.v)) return any(b->actions);
     if (const auto* f = std::get_if<OnFill>(&item.v))
-        return (f->trigger.has_value() && item_or_nested(*f->trigger, own)) || any(f->actions);
+        return (f->trigger.has_value() && item_or_nested(*f->trigger, own, level + 1)) || any(f->actions);
     return false;
 }
 
 // own for any item of the action, also inside multisig proposals.
 template <class Own>
-bool action_has(const Action& action, Own own) {
+bool action_has(const Action& action, Own own, size_t level = 0) {
+    if (level >= kMaxOrderNesting) return false;
     if (const auto* orders = std::get_if<Orders>(&action.v))
         return std::any_of(orders->items.begin(), orders->items.end(),
-                           [own](const OrderItem& i) { return item_or_nested(i, own); });
+                           [own, level](const OrderItem& i) { return item_or_nested(i, own, level); });
     if (const auto* p = std::get_if<MultisigPropose>(&action.v))
-        return std::any_of(p->actions.begin(), p->actions.end(), [own](const Action& a) { return action_has(a, own); });
+        return std::any_of(p->actions.begin(), p->actions.end(),
+                           [own, level](const Action& a) { return action_has(a, own, level + 1); });
     return false;
 }
 
@@ -285,17 +294,23 @@ std::vector<std::pair<std::string_view, double>> unique_max_leverage(const Updat
 
 Result<TxAction> order_item_to_tx_action(const OrderItem& item, uint8_t wire_version) {
     TxAction out;
-    if (auto st = item_into(item, wire_version, out); !st) return fail(std::move(st.error()));
+    if (auto st = item_into(item, wire_version, 0, out); !st) return fail(std::move(st.error()));
     return out;
+}
+
+Status check_order_nesting(size_t level) {
+    if (level >= kMaxOrderNesting) return fail(Error::order_nesting());
+    return {};
 }
 
 namespace detail {
 
-Status convert_action_into(const Action& action, uint8_t wire_version, TxActionSink& sink) {
+Status convert_action_into(const Action& action, uint8_t wire_version, TxActionSink& sink, size_t level) {
+    if (auto st = check_order_nesting(level); !st) return st;
     TxAction record;  // reused for every record handed to the sink
     if (const auto* orders = std::get_if<Orders>(&action.v)) {
         for (size_t i = 0; i < orders->items.size(); ++i) {
-            if (auto st = item_into(orders->items[i], wire_version, record); !st)
+            if (auto st = item_into(orders->items[i], wire_version, level, record); !st)
                 return at_step(std::move(st), nullptr, i);
             sink.put(record);
         }
@@ -308,7 +323,7 @@ Status convert_action_into(const Action& action, uint8_t wire_version, TxActionS
         }
         return {};
     }
-    if (auto st = single_action_into(action, wire_version, record); !st) return st;
+    if (auto st = single_action_into(action, wire_version, level, record); !st) return st;
     sink.put(record);
     return {};
 }

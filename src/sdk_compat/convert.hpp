@@ -64,7 +64,9 @@ decltype(auto) with_order_record(const Order& o, uint8_t wire_version, F&& f) {
 }
 
 // Converts the action's wire actions in order into sink; stops at the first
-// refusal (the sink then holds the actions converted before it).
-Status convert_action_into(const Action& action, uint8_t wire_version, TxActionSink& sink);
+// refusal (the sink then holds the actions converted before it). level: the
+// nesting level of the action's own items (a multisig proposal's actions
+// are one deeper).
+Status convert_action_into(const Action& action, uint8_t wire_version, TxActionSink& sink, size_t level = 0);
 
 }  // namespace vorn::detail

@@ -28,6 +28,16 @@ std::vector<std::pair<std::string_view, double>> unique_max_leverage(const Updat
 
 // ---- conversion (records borrow from the item / action) ----
 
+// Baskets, on-fill items and multisig proposals nest; every walk over them
+// (reading, conversion, encoding, rendering, order ids, freeing) recurses
+// once per level, also on the worker threads of a batch, whose stacks are
+// smaller than the main thread's. The conversion, which every other walk of
+// the core follows, refuses items deeper than this, and so does the binding
+// while it reads them: level 0 is an item of the action itself.
+inline constexpr size_t kMaxOrderNesting = 256;
+// OrderNesting when level is kMaxOrderNesting or more.
+Status check_order_nesting(size_t level);
+
 // Exactly one wire action per order item, or the first refusal.
 Result<TxAction> order_item_to_tx_action(const OrderItem& item, uint8_t wire_version);
 // One wire action per order item or oracle price entry, one for every other

@@ -1,6 +1,7 @@
 // The signer: a keypair bound to one network domain, a nonce source and the
 // order-id switches. Signing is preparation (prepare_into) plus the
-// signature; the signed transaction is made from the prepared record.
+// signature; the signed transaction is made from the prepared record. What is
+// signed comes from the table of operations (prepare/operation.hpp).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -11,8 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "prepare/operation.hpp"
 #include "prepare/prepare.hpp"
-#include "prepare/action_json.hpp"
 #include "nonce/nonce.hpp"
 #include "pool/pool.hpp"
 #include "types/error.hpp"
@@ -58,64 +59,20 @@ public:
     // Signs one action for account with the given nonce: prepare_into with
     // the signer's order-id switches, then the signature over the message.
     // The message is built in a buffer of the calling thread, so any number
-    // of threads may sign with one signer at once.
-    // With with_json false the action JSON is left out (actions empty).
-    Result<SignedTransaction> sign_action(const Action& action, uint64_t nonce, const Pubkey& account,
-                                          bool with_json = true) const;
+    // of threads may sign with one signer at once. The action JSON goes into
+    // the transaction.
+    Result<SignedTransaction> sign_action(const Action& action, uint64_t nonce, const Pubkey& account) const;
 
-    // For the signer's own account.
-    // One item as a one-item orders action; order_ids never set. With
-    // with_json false the action JSON is left out, as in sign.
-    Result<SignedTransaction> sign_single_item(OrderItem item, uint64_t nonce, bool with_json = true) const;
-    // All items as one orders action; an empty list is EmptyOrders.
-    Result<SignedTransaction> sign_single_order_batch(std::vector<OrderItem> items, uint64_t nonce,
-                                                      bool with_json = true) const;
+    // Signs an operation (prepare/operation.hpp) for the signer's own account;
+    // nonce: the caller's or next_nonce. A refused operation draws no nonce.
+    // The action JSON goes into the transaction, or to actions when given.
+    Result<SignedTransaction> sign(Result<Action> operation, std::optional<uint64_t> nonce);
+    Result<SignedTransaction> sign(Result<Action> operation, std::optional<uint64_t> nonce, ActionSink& actions);
 
-    // ---- operations for the signer's own account; nonce: the caller's or next_nonce ----
-
-    // With with_json false the action JSON is left out (actions empty), for a
-    // caller that renders the order itself.
-    Result<SignedTransaction> sign(OrderItem order, std::optional<uint64_t> nonce, bool with_json = true);
-    // An empty list fails with EmptyOrders before any nonce is drawn.
-    Result<SignedTransaction> sign_group(std::vector<OrderItem> orders, std::optional<uint64_t> nonce,
-                                         bool with_json = true);
-    Result<SignedTransaction> sign_order(std::vector<OrderItem> orders, std::optional<uint64_t> nonce) {
-        return sign_group(std::move(orders), nonce);
-    }
-    Result<SignedTransaction> sign_faucet(std::optional<uint64_t> nonce);
-    Result<SignedTransaction> sign_agent_wallet(const Pubkey& agent, bool delete_agent, std::optional<uint64_t> nonce);
-    Result<SignedTransaction> sign_user_settings(std::vector<std::pair<std::string, double>> max_leverage,
-                                                  std::optional<uint64_t> nonce);
-    // Empty lists are refused before any nonce is drawn.
-    Result<SignedTransaction> sign_oracle_prices(std::vector<OraclePrice> prices, std::optional<uint64_t> nonce);
-    Result<SignedTransaction> sign_pyth_oracle(std::vector<PythEntry> oracles, std::optional<uint64_t> nonce);
-    Result<SignedTransaction> sign_create_sub_account(std::string name, std::optional<double> margin_amount,
-                                                       std::optional<uint64_t> nonce);
-    Result<SignedTransaction> sign_remove_sub_account(const Pubkey& to_remove, std::optional<uint64_t> nonce);
-    Result<SignedTransaction> sign_transfer(const Pubkey& from, const Pubkey& to, double margin_amount,
-                                             TransferKind kind, std::optional<uint64_t> nonce);
-    Result<SignedTransaction> sign_whitelist_faucet(const Pubkey& target, bool whitelist,
-                                                     std::optional<uint64_t> nonce);
-    // A fee outside 1..=15 is refused before any nonce is drawn.
-    Result<SignedTransaction> sign_approve_commission_fee(const Pubkey& to, uint8_t fee,
-                                                           std::optional<uint64_t> nonce);
-    Result<SignedTransaction> sign_approve_builder_code(const Pubkey& to, uint8_t fee,
-                                                         std::optional<uint64_t> nonce) {
-        return sign_approve_commission_fee(to, fee, nonce);
-    }
-    Result<SignedTransaction> sign_revoke_commission_fee(const Pubkey& to, std::optional<uint64_t> nonce);
-    Result<SignedTransaction> sign_revoke_builder_code(const Pubkey& to, std::optional<uint64_t> nonce) {
-        return sign_revoke_commission_fee(to, nonce);
-    }
-    Result<SignedTransaction> sign_update_liquidator_config(LiquidatorConfig config, std::optional<uint64_t> nonce);
-
-    // The preparation of a batch element for the signer's own account: one
-    // item as a one-item orders action (order_ids never set), or all items
-    // as one orders action (an empty list is EmptyOrders), as in
-    // sign_single_item and sign_single_order_batch.
-    Status prepare_single_item(OrderItem item, uint64_t nonce, bool with_json, PreparedMessage& out) const;
-    Status prepare_single_order_batch(std::vector<OrderItem> items, uint64_t nonce, bool with_json,
-                                      PreparedMessage& out) const;
+    // The preparation of a batch element for the signer's own account, with
+    // the signer's order-id switches. The action JSON goes to actions, or
+    // nowhere without a sink (the caller renders the same action itself).
+    Status prepare_element(const Action& action, uint64_t nonce, PreparedMessage& out, ActionSink* actions) const;
 
     // One group of a batch (at most kMaxGroup elements): element k is
     // prepared by prepare(k, first_nonce + k, PreparedMessage&) -> Status,
@@ -146,9 +103,11 @@ private:
     // Signs the prepared group and moves it into out (same size).
     void finish_group(std::span<PreparedMessage> prepared, std::span<SignedTransaction> out) const;
 
+    // sign_action into actions, or into the transaction without a sink.
     Result<SignedTransaction> sign_with(const Action& action, uint64_t nonce, const Pubkey& account,
-                                        OrderIdSwitches ids) const;
-    Result<SignedTransaction> sign_own(const Action& action, std::optional<uint64_t> nonce, bool with_json = true);
+                                        ActionSink* actions) const;
+    Result<SignedTransaction> sign_own(Result<Action> operation, std::optional<uint64_t> nonce,
+                                       ActionSink* actions);
 
     Keypair keypair_;
     std::string pubkey_base58_;

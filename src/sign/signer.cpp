@@ -53,14 +53,16 @@ Result<uint64_t> Signer::nonce_or_next(std::optional<uint64_t> nonce) const {
 }
 
 Result<SignedTransaction> Signer::sign_with(const Action& action, uint64_t nonce, const Pubkey& account,
-                                            OrderIdSwitches ids) const {
+                                            ActionSink* actions) const {
     // The thread's buffer lends its capacity to the prepared record and gets
     // it back, whatever the outcome.
     std::vector<uint8_t>& buffer = thread_message_buffer();
     PreparedMessage prepared;
     prepared.message_bytes = std::move(buffer);
-    auto st = prepare_into(action, domain_, account, nonce, ids,
-                           account == pubkey() ? pubkey_base58_ : account.to_base58(), pubkey_base58_, prepared);
+    JsonSink record(prepared.actions);
+    auto st = prepare_into(action, domain_, account, nonce, {compute_order_id_, compute_batch_order_ids_},
+                           account == pubkey() ? pubkey_base58_ : account.to_base58(), pubkey_base58_, prepared,
+                           actions != nullptr ? actions : &record);
     Result<SignedTransaction> out = st ? Result<SignedTransaction>(SignedTransaction::from(
                                              prepared, sign_bytes(prepared.message_bytes.data(),
                                                                   prepared.message_bytes.size())))
@@ -69,31 +71,30 @@ Result<SignedTransaction> Signer::sign_with(const Action& action, uint64_t nonce
     return out;
 }
 
-Result<SignedTransaction> Signer::sign_action(const Action& action, uint64_t nonce, const Pubkey& account,
-                                              bool with_json) const {
-    return sign_with(action, nonce, account, {compute_order_id_, compute_batch_order_ids_, with_json});
+Result<SignedTransaction> Signer::sign_action(const Action& action, uint64_t nonce, const Pubkey& account) const {
+    return sign_with(action, nonce, account, nullptr);
 }
 
-Result<SignedTransaction> Signer::sign_single_item(OrderItem item, uint64_t nonce, bool with_json) const {
-    return sign_with(one_item_orders(std::move(item)), nonce, pubkey(), {compute_order_id_, false, with_json});
+Result<SignedTransaction> Signer::sign_own(Result<Action> operation, std::optional<uint64_t> nonce,
+                                           ActionSink* actions) {
+    if (!operation) return fail(std::move(operation.error()));
+    auto n = nonce_or_next(nonce);
+    if (!n) return fail(std::move(n.error()));
+    return sign_with(*operation, *n, pubkey(), actions);
 }
 
-Result<SignedTransaction> Signer::sign_single_order_batch(std::vector<OrderItem> items, uint64_t nonce,
-                                                          bool with_json) const {
-    if (items.empty()) return fail(Error::empty_orders());
-    return sign_action(Action{Orders{std::move(items)}}, nonce, pubkey(), with_json);
+Result<SignedTransaction> Signer::sign(Result<Action> operation, std::optional<uint64_t> nonce) {
+    return sign_own(std::move(operation), nonce, nullptr);
 }
 
-Status Signer::prepare_single_item(OrderItem item, uint64_t nonce, bool with_json, PreparedMessage& out) const {
-    return prepare_into(one_item_orders(std::move(item)), domain_, pubkey(), nonce,
-                        {compute_order_id_, false, with_json}, pubkey_base58_, pubkey_base58_, out);
+Result<SignedTransaction> Signer::sign(Result<Action> operation, std::optional<uint64_t> nonce, ActionSink& actions) {
+    return sign_own(std::move(operation), nonce, &actions);
 }
 
-Status Signer::prepare_single_order_batch(std::vector<OrderItem> items, uint64_t nonce, bool with_json,
-                                          PreparedMessage& out) const {
-    if (items.empty()) return fail(Error::empty_orders());
-    return prepare_into(Action{Orders{std::move(items)}}, domain_, pubkey(), nonce,
-                        {compute_order_id_, compute_batch_order_ids_, with_json}, pubkey_base58_, pubkey_base58_, out);
+Status Signer::prepare_element(const Action& action, uint64_t nonce, PreparedMessage& out,
+                               ActionSink* actions) const {
+    return prepare_into(action, domain_, pubkey(), nonce, {compute_order_id_, compute_batch_order_ids_},
+                        pubkey_base58_, pubkey_base58_, out, actions);
 }
 
 std::span<PreparedMessage> Signer::thread_group() {
@@ -114,100 +115,36 @@ void Signer::finish_group(std::span<PreparedMessage> prepared, std::span<SignedT
     for (size_t k = 0; k < n; ++k) out[k] = SignedTransaction::from(prepared[k], signature_to_base58(signatures[k]));
 }
 
-Result<std::vector<SignedTransaction>> Signer::sign_all(std::vector<OrderItem> orders,
-                                                        std::optional<uint64_t> base_nonce) const {
+namespace {
+
+// A batch whose element i is the action make(i), signed in groups with its
+// action JSON in the transaction.
+template <class Make>
+Result<std::vector<SignedTransaction>> sign_each(const Signer& s, size_t n, std::optional<uint64_t> base_nonce,
+                                                 Make&& make) {
     return run_to_vector<SignedTransaction>(
-        orders.size(), base_nonce, [&](size_t first, std::span<SignedTransaction> out, uint64_t nonce) {
-            return sign_batch_group(out, nonce, [&](size_t k, uint64_t n, PreparedMessage& p) {
-                return prepare_single_item(std::move(orders[first + k]), n, true, p);
+        n, base_nonce, [&](size_t first, std::span<SignedTransaction> out, uint64_t nonce) {
+            return s.sign_batch_group(out, nonce, [&](size_t k, uint64_t element_nonce, PreparedMessage& p) {
+                JsonSink record(p.actions);
+                return s.prepare_element(make(first + k), element_nonce, p, &record);
             });
         },
         ed25519::batch_group_size());
+}
+
+}  // namespace
+
+Result<std::vector<SignedTransaction>> Signer::sign_all(std::vector<OrderItem> orders,
+                                                        std::optional<uint64_t> base_nonce) const {
+    return sign_each(*this, orders.size(), base_nonce,
+                     [&](size_t i) { return one_item_orders(std::move(orders[i])); });
 }
 
 Result<std::vector<SignedTransaction>> Signer::sign_orders_batch(std::vector<std::vector<OrderItem>> batches,
                                                                  std::optional<uint64_t> base_nonce) const {
-    return run_to_vector<SignedTransaction>(
-        batches.size(), base_nonce, [&](size_t first, std::span<SignedTransaction> out, uint64_t nonce) {
-            return sign_batch_group(out, nonce, [&](size_t k, uint64_t n, PreparedMessage& p) {
-                return prepare_single_order_batch(std::move(batches[first + k]), n, true, p);
-            });
-        },
-        ed25519::batch_group_size());
-}
-
-Result<SignedTransaction> Signer::sign_own(const Action& action, std::optional<uint64_t> nonce, bool with_json) {
-    auto n = nonce_or_next(nonce);
-    if (!n) return fail(std::move(n.error()));
-    return sign_action(action, *n, pubkey(), with_json);
-}
-
-Result<SignedTransaction> Signer::sign(OrderItem order, std::optional<uint64_t> nonce, bool with_json) {
-    return sign_own(one_item_orders(std::move(order)), nonce, with_json);
-}
-
-Result<SignedTransaction> Signer::sign_group(std::vector<OrderItem> orders, std::optional<uint64_t> nonce,
-                                             bool with_json) {
-    if (orders.empty()) return fail(Error::empty_orders());
-    return sign_own(Action{Orders{std::move(orders)}}, nonce, with_json);
-}
-
-Result<SignedTransaction> Signer::sign_faucet(std::optional<uint64_t> nonce) {
-    return sign_own(Action{Faucet{pubkey(), std::nullopt}}, nonce);
-}
-
-Result<SignedTransaction> Signer::sign_agent_wallet(const Pubkey& agent, bool delete_agent,
-                                                    std::optional<uint64_t> nonce) {
-    return sign_own(Action{AgentWalletCreation{agent, delete_agent}}, nonce);
-}
-
-Result<SignedTransaction> Signer::sign_user_settings(std::vector<std::pair<std::string, double>> max_leverage,
-                                                     std::optional<uint64_t> nonce) {
-    return sign_own(Action{UpdateUserSettings{std::move(max_leverage)}}, nonce);
-}
-
-Result<SignedTransaction> Signer::sign_oracle_prices(std::vector<OraclePrice> prices, std::optional<uint64_t> nonce) {
-    if (prices.empty()) return fail(Error::invalid_order("oracle prices array cannot be empty"));
-    return sign_own(Action{OraclePrices{std::move(prices)}}, nonce);
-}
-
-Result<SignedTransaction> Signer::sign_pyth_oracle(std::vector<PythEntry> oracles, std::optional<uint64_t> nonce) {
-    if (oracles.empty()) return fail(Error::invalid_order("pyth oracle array cannot be empty"));
-    return sign_own(Action{PythOracle{std::move(oracles)}}, nonce);
-}
-
-Result<SignedTransaction> Signer::sign_create_sub_account(std::string name, std::optional<double> margin_amount,
-                                                          std::optional<uint64_t> nonce) {
-    return sign_own(Action{CreateSubAccount{std::move(name), margin_amount}}, nonce);
-}
-
-Result<SignedTransaction> Signer::sign_remove_sub_account(const Pubkey& to_remove, std::optional<uint64_t> nonce) {
-    return sign_own(Action{RemoveSubAccount{to_remove}}, nonce);
-}
-
-Result<SignedTransaction> Signer::sign_transfer(const Pubkey& from, const Pubkey& to, double margin_amount,
-                                                TransferKind kind, std::optional<uint64_t> nonce) {
-    return sign_own(Action{Transfer{kind, from, to, margin_amount}}, nonce);
-}
-
-Result<SignedTransaction> Signer::sign_whitelist_faucet(const Pubkey& target, bool whitelist,
-                                                        std::optional<uint64_t> nonce) {
-    return sign_own(Action{WhitelistFaucet{target, whitelist}}, nonce);
-}
-
-Result<SignedTransaction> Signer::sign_approve_commission_fee(const Pubkey& to, uint8_t fee,
-                                                              std::optional<uint64_t> nonce) {
-    if (auto st = Commission::check_fee(fee); !st) return fail(std::move(st.error()));
-    return sign_own(Action{ApproveCommissionFee{to, fee}}, nonce);
-}
-
-Result<SignedTransaction> Signer::sign_revoke_commission_fee(const Pubkey& to, std::optional<uint64_t> nonce) {
-    return sign_own(Action{RevokeCommissionFee{to}}, nonce);
-}
-
-Result<SignedTransaction> Signer::sign_update_liquidator_config(LiquidatorConfig config,
-                                                                std::optional<uint64_t> nonce) {
-    return sign_own(Action{UpdateLiquidatorConfig{std::move(config)}}, nonce);
+    // An empty element is refused by the conversion (EmptyOrders).
+    return sign_each(*this, batches.size(), base_nonce,
+                     [&](size_t i) { return Action(Orders{std::move(batches[i])}); });
 }
 
 }  // namespace vorn

@@ -25,6 +25,7 @@ std::string Error::display() const {
     case ErrorKind::InvalidOrder: return "invalid order: " + text;
     case ErrorKind::Serialization: return "serialization error: " + text;
     case ErrorKind::Json: return "json error: " + text;
+    case ErrorKind::OrderNesting: return "order items nest deeper than 256 levels";
     case ErrorKind::Internal: return text;
     }
     return {};

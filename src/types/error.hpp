@@ -32,6 +32,9 @@ enum class ErrorKind : uint8_t {
     InvalidOrder,
     Serialization,
     Json,
+    // Order items nested deeper than kMaxOrderNesting (sdk_compat.hpp). The
+    // binding raises it as RecursionError, as for any too-deep input.
+    OrderNesting,
     // A fault of the machine rather than of the input (the clock reads before
     // 1970 or past the u64 nanosecond range). The binding raises it as its
     // internal-fault exception, not as ValueError.
@@ -66,6 +69,7 @@ struct Error {
     static Error invalid_order(std::string t) { return {ErrorKind::InvalidOrder, std::move(t)}; }
     static Error serialization(std::string t) { return {ErrorKind::Serialization, std::move(t)}; }
     static Error json(std::string t) { return {ErrorKind::Json, std::move(t)}; }
+    static Error order_nesting() { return {ErrorKind::OrderNesting, {}}; }
     static Error internal(std::string t) { return {ErrorKind::Internal, std::move(t)}; }
 };
 

@@ -43,20 +43,12 @@ Result<SignatureMode> signature_mode_from_str(std::string_view name) {
 
 Result<uint8_t> prepared_domain(const PreparedMessage& prepared) {
     if (prepared.actions.empty()) return fail(Error::empty_orders());
-    const auto suffix = read_signing_suffix(prepared.message_bytes);
-    if (!suffix) return fail(Error::signing_failed("prepared message is missing its signing suffix"));
-    if (suffix->nonce != prepared.nonce)
-        return fail(Error::signing_failed("prepared account or nonce differs from raw signing bytes"));
-    auto account = Pubkey::from_base58(prepared.account);
-    if (!account) return fail(std::move(account).error());
-    if (suffix->account != *account)
-        return fail(Error::signing_failed("prepared account or nonce differs from raw signing bytes"));
+    auto suffix = check_signing_suffix(prepared, {"prepared account or nonce differs from raw signing bytes",
+                                                  "prepared message has an invalid network domain"});
+    if (!suffix) return fail(std::move(suffix.error()));
     auto signer = Pubkey::from_base58(prepared.signer);
     if (!signer) return fail(std::move(signer).error());
-    const uint8_t domain = suffix->domain;
-    if (!signature_domain_from_byte(domain))
-        return fail(Error::signing_failed("prepared message has an invalid network domain"));
-    return domain;
+    return suffix->domain;
 }
 
 Result<std::string> clear_sign_message(const PreparedMessage& prepared) {
