@@ -46,7 +46,7 @@ BENCHMARK(BM_SignLimitOrder);
 void BM_SignOrderWithDrawnNonce(benchmark::State& state) {
     Signer signer = bench_signer();
     for (auto _ : state) {
-        auto tx = signer.sign(bench_order(1), std::nullopt);
+        auto tx = signer.sign(operation::order(bench_order(1)), std::nullopt);
         benchmark::DoNotOptimize(tx);
     }
     state.SetItemsProcessed(state.iterations());
@@ -85,7 +85,7 @@ void BM_Sign100Sequential(benchmark::State& state) {
     for (size_t i = 0; i < 100; ++i) orders.push_back(bench_order(i));
     for (auto _ : state) {
         for (size_t i = 0; i < orders.size(); ++i) {
-            auto tx = signer.sign_single_item(orders[i], 1 + i);
+            auto tx = signer.sign(operation::order(orders[i]), 1 + i);
             benchmark::DoNotOptimize(tx);
         }
     }

@@ -32,7 +32,7 @@ void BM_PrepareOneOrder(benchmark::State& state) {
     const vorn::Pubkey account = bench_key().pubkey();
     uint64_t nonce = 1;
     for (auto _ : state) {
-        auto p = vorn::prepare_message(limit_order(100000.0), vorn::SignatureDomain::Mainnet, account, std::nullopt,
+        auto p = vorn::prepare_action(vorn::one_item_orders(limit_order(100000.0)), vorn::SignatureDomain::Mainnet, account, std::nullopt,
                                        nonce++);
         benchmark::DoNotOptimize(p);
     }
@@ -52,7 +52,7 @@ void BM_PrepareBatch(benchmark::State& state) {
 BENCHMARK(BM_PrepareBatch)->Arg(9)->Arg(10)->Arg(1000);
 
 void BM_OffchainWalletMessage(benchmark::State& state) {
-    auto prepared = vorn::prepare_message(limit_order(100000.0), vorn::SignatureDomain::Mainnet,
+    auto prepared = vorn::prepare_action(vorn::one_item_orders(limit_order(100000.0)), vorn::SignatureDomain::Mainnet,
                                           bench_key().pubkey(), std::nullopt, 1);
     for (auto _ : state) {
         auto w = vorn::prepare_wallet_message(*prepared, vorn::SignatureMode::Offchain);
@@ -62,7 +62,7 @@ void BM_OffchainWalletMessage(benchmark::State& state) {
 BENCHMARK(BM_OffchainWalletMessage);
 
 void BM_Finalize(benchmark::State& state) {
-    auto prepared = vorn::prepare_message(limit_order(100000.0), vorn::SignatureDomain::Mainnet,
+    auto prepared = vorn::prepare_action(vorn::one_item_orders(limit_order(100000.0)), vorn::SignatureDomain::Mainnet,
                                           bench_key().pubkey(), std::nullopt, 1);
     const std::string sig = vorn::signature_to_base58(
         bench_key().sign(prepared->message_bytes.data(), prepared->message_bytes.size()));

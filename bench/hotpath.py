@@ -41,6 +41,16 @@ CASES = {
     "Signer.sign_all (8 limit orders)": ("orders = [dict(LIMIT, price=100000.0 + i) for i in range(8)]",
                                          "signer.sign_all(orders, base_nonce=7)"),
     "py_prepare_order (limit order)": ("", "vk.py_prepare_order(LIMIT, 'mainnet', account, nonce=7)"),
+    # Kinds whose action list is rendered into Python objects directly since
+    # the single renderer (before: a JSON tree, then converted).
+    "Signer.sign (stop order)": ("stop = {'type': 'stop', 'symbol': 'BTC-USD', 'is_buy': False, 'size': 0.25, "
+                                 "'trigger_price': 95000.0, 'limit_price': 94900.0}",
+                                 "signer.sign(stop, nonce=7)"),
+    "Signer.sign (trigger basket of 2)": ("basket = {'type': 'trig', 'symbol': 'BTC-USD', 'is_buy': False, "
+                                          "'trigger_price': 96000.0, 'actions': [LIMIT, dict(LIMIT, is_buy=False)]}",
+                                          "signer.sign(basket, nonce=7)"),
+    "Signer.sign_user_settings (3 symbols)": ("lev = [('BTC-USD', 10.0), ('ETH-USD', 5.0), ('SOL-USD', 3.0)]",
+                                              "signer.sign_user_settings(lev, nonce=7)"),
     "validate_pubkey (44 chars)": ("", "vk.validate_pubkey(account)"),
 }
 

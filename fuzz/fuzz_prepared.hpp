@@ -45,7 +45,7 @@ inline vorn::Result<vorn::PreparedMessage> genuine_prepared(Reader& in) {
     else order.order_type = vorn::LimitType{static_cast<vorn::TimeInForce>(in.u8() % 3)};
     const auto domain = static_cast<vorn::SignatureDomain>(1 + (kind >> 4) % 3);
     const vorn::Pubkey account = test_key(0x42).pubkey();
-    return vorn::prepare_message(vorn::OrderItem(order), domain, account, std::nullopt, in.u64());
+    return vorn::prepare_action(vorn::one_item_orders(vorn::OrderItem(order)), domain, account, std::nullopt, in.u64());
 }
 
 // The 41 bytes that close a signing message.

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Short run of the Python-layer fuzz harness against the extension built with
-# AddressSanitizer and libFuzzer coverage. Builds what is missing first: a
-# venv with atheris (build-py/venv) and the sanitized extension (build-asan).
+# AddressSanitizer and libFuzzer coverage, then the golden replay
+# (tests/python/test_golden.py) against the same module, whose action-JSON
+# sinks check that keys ascend. Builds what is missing first: a venv with
+# atheris, pytest and PyNaCl (build-py/venv) and the sanitized extension
+# (build-asan).
 #
 # Usage: fuzz/python/smoke.sh [seconds]   (default 45; longer runs: pass 600)
 # Environment: VORN_PY_FUZZ_DIR  working corpus (default build-py/corpus)
@@ -17,9 +20,9 @@ if [[ -z $python ]]; then
   if [[ -x .venv/bin/python ]]; then python=$root/.venv/bin/python; else python=python3; fi
 fi
 venv=build-py/venv
-if [[ ! -x $venv/bin/python ]] || ! "$venv/bin/python" -c "import atheris" 2>/dev/null; then
+if [[ ! -x $venv/bin/python ]] || ! "$venv/bin/python" -c "import atheris, pytest, nacl" 2>/dev/null; then
   "$python" -m venv "$venv"
-  "$venv/bin/pip" install -q atheris
+  "$venv/bin/pip" install -q atheris pytest pynacl
 fi
 
 clang_version=$(scripts/setup.sh --fuzz-clang-version)
@@ -49,8 +52,8 @@ site=$("$venv/bin/python" -c "import atheris, os; print(os.path.dirname(os.path.
 corpus=${VORN_PY_FUZZ_DIR:-build-py/corpus}
 mkdir -p "$corpus" build-py/artifacts
 # Leaks are not checked: the interpreter keeps memory until exit by design.
-LD_PRELOAD="$site/asan_with_fuzzer.so" PYTHONMALLOC=malloc \
-ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1:abort_on_error=0 \
-PYTHONPATH="$root/build-asan/pkg" \
-  "$venv/bin/python" fuzz/python/fuzz_module.py -max_total_time="$seconds" -seed=1 -print_final_stats=1 \
+export LD_PRELOAD="$site/asan_with_fuzzer.so" PYTHONMALLOC=malloc \
+  ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1:abort_on_error=0 PYTHONPATH="$root/build-asan/pkg"
+"$venv/bin/python" fuzz/python/fuzz_module.py -max_total_time="$seconds" -seed=1 -print_final_stats=1 \
   -artifact_prefix=build-py/artifacts/ -rss_limit_mb=4096 "$corpus" fuzz/corpus/python_module
+"$venv/bin/python" -m pytest -q -p no:cacheprovider tests/python/test_golden.py

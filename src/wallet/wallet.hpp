@@ -37,7 +37,8 @@ struct WalletMessage {
 inline constexpr size_t kOffchainHeaderLen = 85;
 inline constexpr size_t kMaxOffchainText = 65535;
 
-// Checks the signing suffix against the record's own fields and returns the
+// Checks the signing suffix against the record's own fields
+// (check_signing_suffix), then that its signer decodes, and returns the
 // network domain byte (1, 2 or 3).
 Result<uint8_t> prepared_domain(const PreparedMessage& prepared);
 

@@ -195,9 +195,8 @@ TEST(Golden, Refusals) {
         {OraclePrices{}, "orders array cannot be empty"},
     };
     Signer s = *Signer::create(seed_keypair(1), "mainnet");
-    // The builder-code names of the commission shortcuts refuse the same way.
-    EXPECT_EQ(outcome(s.sign_approve_builder_code(B, 16, kNonce)), kFee);
-    EXPECT_EQ(outcome(s.sign_revoke_builder_code(B, kNonce)), "OK");
+    // The operation refuses the fee before any nonce is drawn.
+    EXPECT_EQ(outcome(s.sign(operation::approve_commission_fee(B, 16), std::nullopt)), kFee);
     for (const Action& legacy : {Action{LegacyWithdrawA{}}, Action{LegacyWithdrawB{}}})
         EXPECT_EQ(outcome(action_to_json(legacy)), kLegacy);
     for (const auto& [action, text] : table) {
@@ -212,4 +211,30 @@ TEST(Golden, Refusals) {
         EXPECT_FALSE(serialize_for_sdk_signing(action, 1, kNonce, ACCT, buffer));
         EXPECT_EQ(buffer, (std::vector<uint8_t>{1, 2, 3}));
     }
+}
+
+// The sinks' key-order check, on in the sanitizer builds, where every golden
+// case renders through it: a key that does not ascend aborts, naming both.
+TEST(Golden, KeysThatDoNotAscendAbort) {
+#ifndef VORN_CHECK_KEY_ORDER
+    GTEST_SKIP() << "the key-order check is off in this build";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto render = [](std::initializer_list<const char*> keys) {
+        std::vector<json> out;
+        JsonSink sink(out);
+        sink.begin_array();
+        sink.begin_object();
+        for (const char* k : keys) {
+            sink.key(k);
+            sink.value(true);
+        }
+        sink.end_object();
+        sink.end_array();
+        return out;
+    };
+    EXPECT_EQ(render({"b", "builderCode", "c", "r", "sz"}).size(), 1u);
+    EXPECT_DEATH(render({"b", "sz", "r"}), "key \"r\" after \"sz\"");
+    EXPECT_DEATH(render({"c", "c"}), "key \"c\" after \"c\"");
+#endif
 }
