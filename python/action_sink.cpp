@@ -1,20 +1,19 @@
-// PySink: containers are built as the renderer opens them and filled in
-// place; a failure (out of memory) sets the Python error once and the rest of
-// the rendering is dropped.
+// PySink's cold paths and its cache of short texts.
 #include "action_sink.hpp"
 
 #include <cstdint>
 #include <cstring>
 
+#include "convert.hpp"
 #include "results.hpp"
 
 namespace vorn::py {
 namespace {
 
-// The str objects of short keys and short texts, by content: the same few
-// dozen names ("c", "sz", "GTC", a symbol) come back in every rendering.
-// Bounded; an entry stays once made, a text that finds its slots taken is
-// made each time. The objects are the module's own, never interned
+// The str objects of short texts the renderer is handed at run time (a
+// symbol, a user-settings key), by content: the same few come back in every
+// rendering. Bounded; an entry stays once made, a text that finds its slots
+// taken is made each time. The objects are the module's own, never interned
 // (interning could hand back, and keep alive, a str the caller owns).
 constexpr size_t kSlots = 256;
 constexpr size_t kProbes = 4;
@@ -56,19 +55,66 @@ PyObject* short_text(std::string_view t) {
 
 }  // namespace
 
-PySink::~PySink() { release_all(); }
+PyObject* PySink::owned_text(std::string_view text) { return short_text(text); }
+
+void PySink::drop_key() {
+    if (key_owned_) Py_XDECREF(key_);
+    key_ = nullptr;
+    key_owned_ = false;
+}
 
 void PySink::release_all() {
-    for (size_t i = 0; i < depth_; ++i) Py_DECREF(i < kInline ? inline_[i] : spill_[i - kInline]);
+    for (size_t i = 0; i < depth_; ++i) Py_DECREF(i < kInline ? inline_[i].obj : spill_[i - kInline].obj);
     depth_ = 0;
+    top_ = nullptr;
     spill_.clear();
-    Py_CLEAR(key_);
+    drop_key();
     Py_CLEAR(done_);
+}
+
+void PySink::fail() {
+    failed_ = true;
+    release_all();
+}
+
+void PySink::put_slow(PyObject* v) {
+    if (v == nullptr) {
+        if (!failed_) fail();  // its making failed
+    } else if (failed_) {
+        Py_DECREF(v);
+    } else {
+        // Every value sits inside the outer list: nothing is put outside it.
+        Py_DECREF(v);
+        PyErr_SetString(PyExc_SystemError, "action JSON value outside a container");
+        fail();
+    }
+}
+
+void PySink::open_slow(PyObject* container) {
+    if (container == nullptr) {
+        if (!failed_) fail();  // its making failed
+    } else {
+        Py_DECREF(container);
+    }
+}
+
+void PySink::open_deep(PyObject* container, bool dict) {
+    spill_.push_back({container, dict});
+    ++depth_;
+    top_ = &spill_.back();
+}
+
+void PySink::close_deep() {
+    PyObject* c = top_->obj;
+    spill_.pop_back();
+    --depth_;
+    top_ = spill_.empty() ? &inline_[kInline - 1] : &spill_.back();
+    Py_DECREF(c);  // its parent holds it
 }
 
 PyObject* PySink::take() {
     if (failed_) return nullptr;
-    if (done_ == nullptr || depth_ != 0) {
+    if (done_ == nullptr || top_ != nullptr) {
         PyErr_SetString(PyExc_SystemError, "action list not rendered");
         return nullptr;
     }
@@ -77,90 +123,8 @@ PyObject* PySink::take() {
     return out;
 }
 
-void PySink::on_key(std::string_view key) {
-    if (failed_) return;
-    Py_XDECREF(key_);
-    key_ = short_text(key);
-    if (key_ == nullptr) {
-        failed_ = true;
-        release_all();
-    }
-}
-
-void PySink::on_u64(uint64_t u) {
-    // Beyond the signed 64-bit range the nearest double, as a float.
-    put(u > static_cast<uint64_t>(INT64_MAX) ? PyFloat_FromDouble(static_cast<double>(u))
-                                             : PyLong_FromUnsignedLongLong(u));
-}
-
-void PySink::on_text(std::string_view text) { put(short_text(text)); }
-
-void PySink::put(PyObject* v) {
-    if (failed_) {
-        Py_XDECREF(v);
-        return;
-    }
-    bool ok = v != nullptr;
-    if (ok && depth_ == 0) {
-        Py_XDECREF(done_);
-        done_ = v;
-        return;
-    }
-    if (ok) {
-        PyObject* top = depth_ <= kInline ? inline_[depth_ - 1] : spill_[depth_ - 1 - kInline];
-        if (PyDict_Check(top)) {
-            ok = PyDict_SetItem(top, key_, v) == 0;
-        } else {
-            ok = PyList_Append(top, v) == 0;
-        }
-        Py_DECREF(v);
-    }
-    if (!ok) {
-        failed_ = true;
-        release_all();
-    }
-}
-
-void PySink::open(PyObject* container) {
-    if (failed_) {
-        Py_XDECREF(container);
-        return;
-    }
-    if (container == nullptr) {
-        failed_ = true;
-        release_all();
-        return;
-    }
-    // Placed in its parent now (a new reference kept for the stack), filled
-    // in place afterwards.
-    put(Py_NewRef(container));
-    if (failed_) {
-        Py_DECREF(container);
-        return;
-    }
-    if (done_ == container) {
-        Py_DECREF(container);  // the outermost one: held as done_ already
-        done_ = nullptr;
-    }
-    if (depth_ < kInline) {
-        inline_[depth_] = container;
-    } else {
-        spill_.push_back(container);
-    }
-    ++depth_;
-}
-
-void PySink::close() {
-    if (failed_ || depth_ == 0) return;
-    --depth_;
-    PyObject* c = depth_ < kInline ? inline_[depth_] : spill_.back();
-    if (depth_ >= kInline) spill_.pop_back();
-    if (depth_ == 0) {
-        Py_XDECREF(done_);
-        done_ = c;  // the stack's reference becomes the result's
-    } else {
-        Py_DECREF(c);  // its parent holds it
-    }
+void PySink::on_text(std::string_view text, bool literal) {
+    put(literal ? literal_to_python(text.data()) : short_text(text));
 }
 
 }  // namespace vorn::py

@@ -17,7 +17,10 @@ namespace vorn::py {
 extern PyMethodDef wallet_functions[];   // wallet_functions.cpp: wallet signing modes
 extern PyMethodDef solana_functions[];   // solana_functions.cpp: USDC deposit and withdrawal intent
 extern PyMethodDef signing_functions[];  // functions.cpp: hashes, timestamps, validation, order ids
-extern PyMethodDef prepare_functions[];  // prepare_functions.cpp: py_prepare_ and py_finalize_transaction
+extern PyMethodDef prepare_functions[];  // operations.cpp: py_prepare_ and py_finalize_transaction
+// The Signer's methods of the same operations (operations.cpp); the class
+// adds them after its own (signer_type.cpp).
+extern PyMethodDef signer_operation_methods[];
 
 // The classes (created once; later calls return them again). A new reference,
 // or nullptr with the internal-fault exception set.

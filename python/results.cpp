@@ -55,6 +55,26 @@ PyObject* ascii_to_python(std::string_view text) {
     return PyUnicode_DecodeLatin1(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
 }
 
+PyObject* literal_to_python(const char* literal) {
+    // The module's own str per literal, not interned (interning could hand
+    // back, and keep alive, a str the caller owns). Only touched with the GIL.
+    struct Slot {
+        const char* literal;
+        PyObject* obj;
+    };
+    static Slot slots[16];
+    for (Slot& slot : slots) {
+        if (slot.literal == literal) return Py_NewRef(slot.obj);
+        if (slot.literal == nullptr) {
+            PyObject* obj = PyUnicode_FromString(literal);
+            if (obj == nullptr) return nullptr;
+            slot = {literal, Py_NewRef(obj)};
+            return obj;
+        }
+    }
+    return PyUnicode_FromString(literal);
+}
+
 PyObject* key_text_to_python(const std::string& text) {
     static std::string last_text;
     static PyObject* last = nullptr;

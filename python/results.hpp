@@ -25,6 +25,9 @@ PyObject* json_list_to_python(const std::vector<nlohmann::json>& values);
 PyObject* text_to_python(std::string_view text);
 // Text known to be ASCII (base58, base64, hex) as str, without decoding.
 PyObject* ascii_to_python(std::string_view text);
+// A string literal (static storage) as str: the same object for the same
+// literal every time.
+PyObject* literal_to_python(const char* literal);
 // A list of str.
 PyObject* text_list_to_python(const std::vector<std::string>& texts);
 // Raw bytes as bytes.

@@ -15,22 +15,23 @@ using json = nlohmann::json;
 
 // Builds the rendered "actions" list as JSON values into out, replacing its
 // content once the list is finished.
-class JsonSink final : public ActionSink {
+class JsonSink final : public ActionSinkOf<JsonSink> {
 public:
     explicit JsonSink(std::vector<json>& out) : out_(out) {}
 
 private:
-    void on_begin_object() override { open(json::object()); }
-    void on_end_object() override { close(); }
-    void on_begin_array() override { open(json::array()); }
-    void on_end_array() override { close(); }
-    void on_key(std::string_view key) override { key_.assign(key); }
-    void on_bool(bool b) override { put(json(b)); }
-    void on_u64(uint64_t u) override { put(json(u)); }
-    void on_i64(int64_t i) override { put(json(i)); }
-    void on_f64(double x) override { put(json(x)); }
-    void on_null() override { put(json(nullptr)); }
-    void on_text(std::string_view text) override { put(json(text)); }
+    friend class ActionSinkOf<JsonSink>;
+    void on_begin_object() { open(json::object()); }
+    void on_end_object() { close(); }
+    void on_begin_array() { open(json::array()); }
+    void on_end_array() { close(); }
+    void on_key(std::string_view key, bool) { key_.assign(key); }
+    void on_bool(bool b) { put(json(b)); }
+    void on_u64(uint64_t u) { put(json(u)); }
+    void on_i64(int64_t i) { put(json(i)); }
+    void on_f64(double x) { put(json(x)); }
+    void on_null() { put(json(nullptr)); }
+    void on_text(std::string_view text, bool) { put(json(text)); }
 
     // Places v in the open container and returns it there.
     json& put(json v);

@@ -5,7 +5,7 @@
 
 namespace vorn::operation {
 
-Result<Action> order(OrderItem item) { return one_item_orders(std::move(item)); }
+Result<Action> order(OrderItem&& item) { return one_item_orders(std::move(item)); }
 
 Result<Action> group(std::vector<OrderItem> items) {
     if (items.empty()) return fail(Error::empty_orders());

@@ -16,7 +16,7 @@ namespace vorn::operation {
 
 // One order item (an order, a cancel, a modification, ...) as a one-item
 // orders action.
-Result<Action> order(OrderItem item);
+Result<Action> order(OrderItem&& item);
 // Orders signed together in this order; an empty list is EmptyOrders.
 Result<Action> group(std::vector<OrderItem> items);
 // A faucet request paying account, without an amount.

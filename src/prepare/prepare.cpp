@@ -2,6 +2,7 @@
 // action, built once; the single preparations and the prepared batch on top.
 #include "prepare/prepare.hpp"
 
+#include <optional>
 #include <utility>
 #include <variant>
 
@@ -50,9 +51,10 @@ Result<PreparedMessage> prepare_fresh(const Action& action, SignatureDomain doma
                                       std::string signer_text, ActionSink* sink, bool json) {
     PreparedMessage out;
     out.message_bytes = reserved_bytes(kMessageCapacity);
-    JsonSink record(out.actions);
+    std::optional<JsonSink> record;
+    if (json) sink = &record.emplace(out.actions);
     if (auto st = prepare_into(action, domain, account, nonce, ids, std::move(account_text), std::move(signer_text),
-                               out, json ? &record : sink);
+                               out, sink);
         !st)
         return fail(std::move(st.error()));
     return out;
@@ -69,7 +71,7 @@ Result<PreparedMessage> prepare_with(const Action& action, SignatureDomain domai
 
 }  // namespace
 
-Action one_item_orders(OrderItem item) {
+Action one_item_orders(OrderItem&& item) {
     Orders orders;
     orders.items.push_back(std::move(item));
     return Action(std::move(orders));
@@ -97,7 +99,7 @@ Status prepare_into(const Action& action, SignatureDomain domain, const Pubkey& 
         return st;
     // The conversion above has accepted the action, so its rendering is too.
     if (sink != nullptr)
-        if (auto st = render_actions(action, *sink); !st) return st;
+        if (auto st = sink->render(action); !st) return st;
     out.order_id.reset();
     out.order_ids.reset();
     if (const auto* orders = std::get_if<Orders>(&action.v)) add_order_ids(orders->items, nonce, account, ids, out);

@@ -66,7 +66,7 @@ Status prepare_into(const Action& action, SignatureDomain domain, const Pubkey& 
                     ActionSink* sink);
 
 // An orders action of exactly this item.
-Action one_item_orders(OrderItem item);
+Action one_item_orders(OrderItem&& item);
 
 // The caller's nonce unchanged, or one unique timestamp.
 Result<uint64_t> resolve_nonce(std::optional<uint64_t> nonce);

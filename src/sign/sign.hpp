@@ -66,8 +66,9 @@ public:
     // Signs an operation (prepare/operation.hpp) for the signer's own account;
     // nonce: the caller's or next_nonce. A refused operation draws no nonce.
     // The action JSON goes into the transaction, or to actions when given.
-    Result<SignedTransaction> sign(Result<Action> operation, std::optional<uint64_t> nonce);
-    Result<SignedTransaction> sign(Result<Action> operation, std::optional<uint64_t> nonce, ActionSink& actions);
+    Result<SignedTransaction> sign(const Result<Action>& operation, std::optional<uint64_t> nonce);
+    Result<SignedTransaction> sign(const Result<Action>& operation, std::optional<uint64_t> nonce,
+                                   ActionSink& actions);
 
     // The preparation of a batch element for the signer's own account, with
     // the signer's order-id switches. The action JSON goes to actions, or
@@ -106,7 +107,7 @@ private:
     // sign_action into actions, or into the transaction without a sink.
     Result<SignedTransaction> sign_with(const Action& action, uint64_t nonce, const Pubkey& account,
                                         ActionSink* actions) const;
-    Result<SignedTransaction> sign_own(Result<Action> operation, std::optional<uint64_t> nonce,
+    Result<SignedTransaction> sign_own(const Result<Action>& operation, std::optional<uint64_t> nonce,
                                        ActionSink* actions);
 
     Keypair keypair_;

@@ -59,10 +59,11 @@ Result<SignedTransaction> Signer::sign_with(const Action& action, uint64_t nonce
     std::vector<uint8_t>& buffer = thread_message_buffer();
     PreparedMessage prepared;
     prepared.message_bytes = std::move(buffer);
-    JsonSink record(prepared.actions);
+    std::optional<JsonSink> record;
+    if (actions == nullptr) actions = &record.emplace(prepared.actions);
     auto st = prepare_into(action, domain_, account, nonce, {compute_order_id_, compute_batch_order_ids_},
                            account == pubkey() ? pubkey_base58_ : account.to_base58(), pubkey_base58_, prepared,
-                           actions != nullptr ? actions : &record);
+                           actions);
     Result<SignedTransaction> out = st ? Result<SignedTransaction>(SignedTransaction::from(
                                              prepared, sign_bytes(prepared.message_bytes.data(),
                                                                   prepared.message_bytes.size())))
@@ -75,20 +76,21 @@ Result<SignedTransaction> Signer::sign_action(const Action& action, uint64_t non
     return sign_with(action, nonce, account, nullptr);
 }
 
-Result<SignedTransaction> Signer::sign_own(Result<Action> operation, std::optional<uint64_t> nonce,
+Result<SignedTransaction> Signer::sign_own(const Result<Action>& operation, std::optional<uint64_t> nonce,
                                            ActionSink* actions) {
-    if (!operation) return fail(std::move(operation.error()));
+    if (!operation) return fail(operation.error());
     auto n = nonce_or_next(nonce);
     if (!n) return fail(std::move(n.error()));
     return sign_with(*operation, *n, pubkey(), actions);
 }
 
-Result<SignedTransaction> Signer::sign(Result<Action> operation, std::optional<uint64_t> nonce) {
-    return sign_own(std::move(operation), nonce, nullptr);
+Result<SignedTransaction> Signer::sign(const Result<Action>& operation, std::optional<uint64_t> nonce) {
+    return sign_own(operation, nonce, nullptr);
 }
 
-Result<SignedTransaction> Signer::sign(Result<Action> operation, std::optional<uint64_t> nonce, ActionSink& actions) {
-    return sign_own(std::move(operation), nonce, &actions);
+Result<SignedTransaction> Signer::sign(const Result<Action>& operation, std::optional<uint64_t> nonce,
+                                       ActionSink& actions) {
+    return sign_own(operation, nonce, &actions);
 }
 
 Status Signer::prepare_element(const Action& action, uint64_t nonce, PreparedMessage& out,

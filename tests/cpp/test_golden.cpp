@@ -220,12 +220,12 @@ TEST(Golden, KeysThatDoNotAscendAbort) {
     GTEST_SKIP() << "the key-order check is off in this build";
 #else
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    auto render = [](std::initializer_list<const char*> keys) {
+    auto render = [](std::initializer_list<std::string_view> keys) {
         std::vector<json> out;
         JsonSink sink(out);
         sink.begin_array();
         sink.begin_object();
-        for (const char* k : keys) {
+        for (std::string_view k : keys) {
             sink.key(k);
             sink.value(true);
         }
