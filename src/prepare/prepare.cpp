@@ -44,29 +44,29 @@ void add_order_ids(const std::vector<OrderItem>& items, uint64_t nonce, const Pu
     if (!found.empty()) out.order_ids = std::move(found);
 }
 
-// prepare_into into a fresh record; the action JSON into the record when
-// no sink is given (json true), else to sink or nowhere.
+// prepare_into into a fresh record with these texts; the action JSON into
+// the record when json is set, else to sink or nowhere.
 Result<PreparedMessage> prepare_fresh(const Action& action, SignatureDomain domain, const Pubkey& account,
-                                      uint64_t nonce, OrderIdSwitches ids, std::string account_text,
-                                      std::string signer_text, ActionSink* sink, bool json) {
+                                      uint64_t nonce, OrderIdSwitches ids, ActionSink* sink, bool json) {
     PreparedMessage out;
     out.message_bytes = reserved_bytes(kMessageCapacity);
     std::optional<JsonSink> record;
     if (json) sink = &record.emplace(out.actions);
-    if (auto st = prepare_into(action, domain, account, nonce, ids, std::move(account_text), std::move(signer_text),
-                               out, sink);
-        !st)
-        return fail(std::move(st.error()));
+    if (auto st = prepare_into(action, domain, account, nonce, ids, out, sink); !st) return fail(std::move(st.error()));
     return out;
 }
 
+// prepare_fresh with every order id, for account, signed by signer (the
+// account when none is given).
 Result<PreparedMessage> prepare_with(const Action& action, SignatureDomain domain, const Pubkey& account,
                                      const std::optional<Pubkey>& signer, uint64_t nonce, ActionSink* sink,
                                      bool json) {
-    std::string account_text = account.to_base58();
-    std::string signer_text = signer ? signer->to_base58() : account_text;
-    return prepare_fresh(action, domain, account, nonce, {}, std::move(account_text), std::move(signer_text), sink,
-                         json);
+    Result<PreparedMessage> out = prepare_fresh(action, domain, account, nonce, {}, sink, json);
+    if (out) {
+        out->account = account.to_base58();
+        out->signer = signer ? signer->to_base58() : out->account;
+    }
+    return out;
 }
 
 }  // namespace
@@ -90,8 +90,7 @@ SignedTransaction SignedTransaction::from(PreparedMessage& prepared, std::string
 }
 
 Status prepare_into(const Action& action, SignatureDomain domain, const Pubkey& account, uint64_t nonce,
-                    OrderIdSwitches ids, std::string account_text, std::string signer_text, PreparedMessage& out,
-                    ActionSink* sink) {
+                    OrderIdSwitches ids, PreparedMessage& out, ActionSink* sink) {
     out.message_bytes.clear();  // capacity kept; the message is written in one pass
     out.actions.clear();
     if (auto st = serialize_for_sdk_signing(action, signature_domain_byte(domain), nonce, account, out.message_bytes);
@@ -103,8 +102,6 @@ Status prepare_into(const Action& action, SignatureDomain domain, const Pubkey& 
     out.order_id.reset();
     out.order_ids.reset();
     if (const auto* orders = std::get_if<Orders>(&action.v)) add_order_ids(orders->items, nonce, account, ids, out);
-    out.account = std::move(account_text);
-    out.signer = std::move(signer_text);
     out.nonce = nonce;
     return {};
 }
@@ -130,16 +127,21 @@ Result<std::vector<PreparedMessage>> prepare_all_orders(std::vector<OrderItem> i
     const std::string account_text = account.to_base58();
     const std::string signer_text = signer ? signer->to_base58() : account_text;
     return run_nonce_batch<PreparedMessage>(items, base_nonce, [&](OrderItem item, uint64_t nonce) {
-        return prepare_fresh(one_item_orders(std::move(item)), domain, account, nonce, {.single = true, .batch = false},
-                             account_text, signer_text, nullptr, true);
+        return prepare_batch_item(one_item_orders(std::move(item)), domain, account, account_text, signer_text, nonce,
+                                  nullptr, true);
     });
 }
 
 Result<PreparedMessage> prepare_batch_item(const Action& action, SignatureDomain domain, const Pubkey& account,
                                            const std::string& account_text, const std::string& signer_text,
-                                           uint64_t nonce, ActionSink* sink) {
-    return prepare_fresh(action, domain, account, nonce, {.single = true, .batch = false}, account_text, signer_text,
-                         sink, false);
+                                           uint64_t nonce, ActionSink* sink, bool json) {
+    Result<PreparedMessage> out = prepare_fresh(action, domain, account, nonce, {.single = true, .batch = false}, sink,
+                                                json);
+    if (out) {
+        out->account = account_text;
+        out->signer = signer_text;
+    }
+    return out;
 }
 
 }  // namespace vorn

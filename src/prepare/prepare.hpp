@@ -56,14 +56,13 @@ struct OrderIdSwitches {
 // The pipeline: writes the signing message into out.message_bytes (reusing
 // its capacity), renders the action JSON into sink (once the conversion has
 // accepted the action; with no sink it is left out and out.actions stays
-// empty, for a caller that renders the same action itself) and computes the
-// order ids with the same nonce and account; account_text and signer_text
-// are stored as given. The first refusal of the conversion is returned; out
-// then holds no message and is only fit for reuse. Safe on many threads at
-// once with distinct outs and sinks.
+// empty, for a caller that renders the same action itself), computes the
+// order ids with the same nonce and account, and sets out.nonce; the caller
+// stores the account and signer texts. The first refusal of the conversion
+// is returned; out then holds no message and is only fit for reuse. Safe on
+// many threads at once with distinct outs and sinks.
 Status prepare_into(const Action& action, SignatureDomain domain, const Pubkey& account, uint64_t nonce,
-                    OrderIdSwitches ids, std::string account_text, std::string signer_text, PreparedMessage& out,
-                    ActionSink* sink);
+                    OrderIdSwitches ids, PreparedMessage& out, ActionSink* sink);
 
 // An orders action of exactly this item.
 Action one_item_orders(OrderItem&& item);
@@ -80,10 +79,11 @@ Result<PreparedMessage> prepare_action(const Action& action, SignatureDomain dom
 
 // Element of a prepared batch (an orders action of one item): its order_id,
 // never order_ids; account_text and signer_text are the base58 texts of the
-// account and signer. The action JSON goes to sink, or nowhere without one.
+// account and signer. The action JSON goes into the record with json set,
+// else to sink, or nowhere without one.
 Result<PreparedMessage> prepare_batch_item(const Action& action, SignatureDomain domain, const Pubkey& account,
                                            const std::string& account_text, const std::string& signer_text,
-                                           uint64_t nonce, ActionSink* sink);
+                                           uint64_t nonce, ActionSink* sink, bool json = false);
 
 // Each item as its own one-item message (order_id, never order_ids), item i
 // with nonce base + i (wrapping); the batch rules of run_nonce_batch.

@@ -57,12 +57,13 @@ Result<SignedTransaction> Signer::sign_with(const Action& action, uint64_t nonce
     // The thread's buffer lends its capacity to the prepared record and gets
     // it back, whatever the outcome.
     std::vector<uint8_t>& buffer = thread_message_buffer();
-    PreparedMessage prepared;
-    prepared.message_bytes = std::move(buffer);
+    PreparedMessage prepared{.message_bytes = std::move(buffer),
+                             .actions = {},
+                             .account = account == pubkey() ? pubkey_base58_ : account.to_base58(),
+                             .signer = pubkey_base58_};
     std::optional<JsonSink> record;
     if (actions == nullptr) actions = &record.emplace(prepared.actions);
-    auto st = prepare_into(action, domain_, account, nonce, {compute_order_id_, compute_batch_order_ids_},
-                           account == pubkey() ? pubkey_base58_ : account.to_base58(), pubkey_base58_, prepared,
+    auto st = prepare_into(action, domain_, account, nonce, {compute_order_id_, compute_batch_order_ids_}, prepared,
                            actions);
     Result<SignedTransaction> out = st ? Result<SignedTransaction>(SignedTransaction::from(
                                              prepared, sign_bytes(prepared.message_bytes.data(),
@@ -95,8 +96,13 @@ Result<SignedTransaction> Signer::sign(const Result<Action>& operation, std::opt
 
 Status Signer::prepare_element(const Action& action, uint64_t nonce, PreparedMessage& out,
                                ActionSink* actions) const {
-    return prepare_into(action, domain_, pubkey(), nonce, {compute_order_id_, compute_batch_order_ids_},
-                        pubkey_base58_, pubkey_base58_, out, actions);
+    Status st = prepare_into(action, domain_, pubkey(), nonce, {compute_order_id_, compute_batch_order_ids_}, out,
+                             actions);
+    if (st) {
+        out.account = pubkey_base58_;
+        out.signer = pubkey_base58_;
+    }
+    return st;
 }
 
 std::span<PreparedMessage> Signer::thread_group() {
