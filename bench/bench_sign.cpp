@@ -85,7 +85,7 @@ void BM_Sign100Sequential(benchmark::State& state) {
     for (size_t i = 0; i < 100; ++i) orders.push_back(bench_order(i));
     for (auto _ : state) {
         for (size_t i = 0; i < orders.size(); ++i) {
-            auto tx = signer.sign(operation::order(orders[i]), 1 + i);
+            auto tx = signer.sign(operation::order(OrderItem(orders[i])), 1 + i);
             benchmark::DoNotOptimize(tx);
         }
     }

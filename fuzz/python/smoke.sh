@@ -56,4 +56,6 @@ export LD_PRELOAD="$site/asan_with_fuzzer.so" PYTHONMALLOC=malloc \
   ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1:abort_on_error=0 PYTHONPATH="$root/build-asan/pkg"
 "$venv/bin/python" fuzz/python/fuzz_module.py -max_total_time="$seconds" -seed=1 -print_final_stats=1 \
   -artifact_prefix=build-py/artifacts/ -rss_limit_mb=4096 "$corpus" fuzz/corpus/python_module
-"$venv/bin/python" -m pytest -q -p no:cacheprovider tests/python/test_golden.py
+# PYTHONSAFEPATH: the package is the sanitized one on PYTHONPATH, not the
+# source tree's (python -m would put the working directory first).
+PYTHONSAFEPATH=1 "$venv/bin/python" -m pytest -q -p no:cacheprovider tests/python/test_golden.py

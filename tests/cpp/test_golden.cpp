@@ -238,3 +238,21 @@ TEST(Golden, KeysThatDoNotAscendAbort) {
     EXPECT_DEATH(render({"c", "c"}), "key \"c\" after \"c\"");
 #endif
 }
+
+// Items nest at most kMaxOrderNesting deep: the conversion, the renderer and
+// so every preparation refuse a deeper basket (the binding raises it as
+// RecursionError), and take one at the limit.
+TEST(Golden, NestingBeyondTheLimitIsRefused) {
+    auto nested = [](size_t levels) {
+        OrderItem item = limit();
+        for (size_t i = 1; i < levels; ++i) item = basket({std::move(item)});
+        return Action{Orders{{std::move(item)}}};
+    };
+    const std::string refused = Error::order_nesting().display();
+    EXPECT_EQ(outcome(prepare_action(nested(kMaxOrderNesting), SignatureDomain::Mainnet, ACCT, std::nullopt, kNonce)),
+              "OK");
+    const Action deep = nested(kMaxOrderNesting + 1);
+    EXPECT_EQ(outcome(prepare_action(deep, SignatureDomain::Mainnet, ACCT, std::nullopt, kNonce)), refused);
+    EXPECT_EQ(outcome(action_to_json(deep)), refused);
+    EXPECT_EQ(outcome(action_to_tx_actions(deep, 0)), refused);
+}
