@@ -1,61 +1,10 @@
-// PySink's cold paths and its cache of short texts.
+// PySink's cold paths.
 #include "action_sink.hpp"
-
-#include <cstdint>
-#include <cstring>
 
 #include "convert.hpp"
 #include "results.hpp"
 
 namespace vorn::py {
-namespace {
-
-// The str objects of short texts the renderer is handed at run time (a
-// symbol, a user-settings key), by content: the same few come back in every
-// rendering. Bounded; an entry stays once made, a text that finds its slots
-// taken is made each time. The objects are the module's own, never interned
-// (interning could hand back, and keep alive, a str the caller owns).
-constexpr size_t kSlots = 256;
-constexpr size_t kProbes = 4;
-constexpr size_t kMaxCachedText = 23;
-
-struct TextSlot {
-    PyObject* obj;
-    uint8_t len;
-    char text[kMaxCachedText];
-};
-TextSlot g_texts[kSlots];
-
-size_t text_hash(std::string_view t) {
-    uint32_t h = 2166136261u;  // FNV-1a
-    for (char c : t) h = (h ^ static_cast<uint8_t>(c)) * 16777619u;
-    return h;
-}
-
-PyObject* short_text(std::string_view t) {
-    if (t.size() > kMaxCachedText) return text_to_python(t);
-    const size_t h = text_hash(t);
-    TextSlot* free_slot = nullptr;
-    for (size_t p = 0; p < kProbes; ++p) {
-        TextSlot& slot = g_texts[(h + p) % kSlots];
-        if (slot.obj == nullptr) {
-            if (free_slot == nullptr) free_slot = &slot;
-            continue;
-        }
-        if (slot.len == t.size() && std::memcmp(slot.text, t.data(), t.size()) == 0) return Py_NewRef(slot.obj);
-    }
-    PyObject* obj = text_to_python(t);
-    if (obj != nullptr && free_slot != nullptr) {
-        free_slot->obj = Py_NewRef(obj);
-        free_slot->len = static_cast<uint8_t>(t.size());
-        std::memcpy(free_slot->text, t.data(), t.size());
-    }
-    return obj;
-}
-
-}  // namespace
-
-PyObject* PySink::owned_text(std::string_view text) { return short_text(text); }
 
 void PySink::drop_key() {
     if (key_owned_) Py_XDECREF(key_);
@@ -124,7 +73,7 @@ PyObject* PySink::take() {
 }
 
 void PySink::on_text(std::string_view text, bool literal) {
-    put(literal ? literal_to_python(text.data()) : short_text(text));
+    put(literal ? literal_to_python(text.data()) : cached_text_to_python(text));
 }
 
 }  // namespace vorn::py

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "convert.hpp"
+#include "results.hpp"
 #include "sdk_compat/render.hpp"
 
 namespace vorn::py {
@@ -45,7 +46,7 @@ private:
         if (key_owned_) drop_key();
         // The renderer's own keys are the module's key objects (convert.hpp),
         // found by address and borrowed.
-        key_ = literal ? key_object(key.data()) : owned_text(key);
+        key_ = literal ? key_object(key.data()) : cached_text_to_python(key);
         key_owned_ = !literal;
         if (key_ == nullptr) fail();
     }
@@ -110,7 +111,6 @@ private:
     [[gnu::cold]] void fail();
     void drop_key();
     void release_all();
-    static PyObject* owned_text(std::string_view text);
 
     // The open containers, outermost first: a few levels inline (left
     // uninitialised until used), deeper nesting in spill; top_ is the

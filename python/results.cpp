@@ -3,38 +3,55 @@
 
 #include "convert.hpp"
 
+#include <cstdint>
+#include <cstring>
 #include <string_view>
-#include <unordered_map>
 
 namespace vorn::py {
 
 namespace {
 
-// The str objects of the keys of action JSON objects, made once by text: the
-// same few dozen names come back in every result. Bounded, since keys can
-// also be names the caller chose; beyond the bound keys are made each time.
-// The objects are the module's own, never interned: interning could hand
-// back (and keep alive) a str the caller owns. The map's views point into
-// the objects, which the map keeps alive. Only touched with the GIL.
-constexpr size_t kMaxJsonKeys = 256;
+// The cache of cached_text_to_python: open addressing on an FNV-1a hash of
+// the text, a few probes, entries kept once made.
+constexpr size_t kSlots = 256;
+constexpr size_t kProbes = 4;
+constexpr size_t kMaxCachedText = 23;
 
-PyObject* json_key_to_python(const std::string& key) {
-    static std::unordered_map<std::string_view, PyObject*> cache;
-    if (auto it = cache.find(key); it != cache.end()) return Py_NewRef(it->second);
-    PyObject* obj = text_to_python(key);
-    if (obj == nullptr || cache.size() >= kMaxJsonKeys) return obj;
-    // The str's own UTF-8 text, which lives as long as the str.
-    Py_ssize_t len = 0;
-    const char* text = PyUnicode_AsUTF8AndSize(obj, &len);
-    if (text == nullptr) {
-        Py_DECREF(obj);
-        return nullptr;
-    }
-    cache.emplace(std::string_view(text, static_cast<size_t>(len)), Py_NewRef(obj));
-    return obj;
+struct TextSlot {
+    PyObject* obj;
+    uint8_t len;
+    char text[kMaxCachedText];
+};
+TextSlot g_texts[kSlots];
+
+size_t text_hash(std::string_view t) {
+    uint32_t h = 2166136261u;
+    for (char c : t) h = (h ^ static_cast<uint8_t>(c)) * 16777619u;
+    return h;
 }
 
 }  // namespace
+
+PyObject* cached_text_to_python(std::string_view t) {
+    if (t.size() > kMaxCachedText) return text_to_python(t);
+    const size_t h = text_hash(t);
+    TextSlot* free_slot = nullptr;
+    for (size_t p = 0; p < kProbes; ++p) {
+        TextSlot& slot = g_texts[(h + p) % kSlots];
+        if (slot.obj == nullptr) {
+            if (free_slot == nullptr) free_slot = &slot;
+            continue;
+        }
+        if (slot.len == t.size() && std::memcmp(slot.text, t.data(), t.size()) == 0) return Py_NewRef(slot.obj);
+    }
+    PyObject* obj = text_to_python(t);
+    if (obj != nullptr && free_slot != nullptr) {
+        free_slot->obj = Py_NewRef(obj);
+        free_slot->len = static_cast<uint8_t>(t.size());
+        std::memcpy(free_slot->text, t.data(), t.size());
+    }
+    return obj;
+}
 
 bool set_item(PyObject* d, const char* key, PyObject* value) {
     PyRef v(value);
@@ -117,7 +134,7 @@ PyObject* json_to_python(const nlohmann::json& value) {
         PyRef dict(PyDict_New());
         if (!dict) return nullptr;
         for (auto it = value.begin(); it != value.end(); ++it) {
-            PyRef key(json_key_to_python(it.key()));
+            PyRef key(cached_text_to_python(it.key()));
             if (!key) return nullptr;
             PyRef item(json_to_python(it.value()));
             if (!item || PyDict_SetItem(dict.get(), key.get(), item.get()) < 0) return nullptr;

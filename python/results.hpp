@@ -23,6 +23,12 @@ PyObject* json_list_to_python(const std::vector<nlohmann::json>& values);
 
 // UTF-8 text as str.
 PyObject* text_to_python(std::string_view text);
+// The same, shared: the str objects of short texts that come back in every
+// result (JSON keys, symbols, names) are made once and handed out again.
+// Bounded; a text that finds its slots taken is made each time. The objects
+// are the module's own, never interned (interning could hand back, and keep
+// alive, a str the caller owns). Only called with the GIL.
+PyObject* cached_text_to_python(std::string_view text);
 // Text known to be ASCII (base58, base64, hex) as str, without decoding.
 PyObject* ascii_to_python(std::string_view text);
 // A string literal (static storage) as str: the same object for the same

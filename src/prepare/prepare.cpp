@@ -2,7 +2,6 @@
 // action, built once; the single preparations and the prepared batch on top.
 #include "prepare/prepare.hpp"
 
-#include <optional>
 #include <utility>
 #include <variant>
 
@@ -44,24 +43,28 @@ void add_order_ids(const std::vector<OrderItem>& items, uint64_t nonce, const Pu
     if (!found.empty()) out.order_ids = std::move(found);
 }
 
-// prepare_into into a fresh record with these texts; the action JSON into
-// the record when json is set, else to sink or nowhere.
+// prepare_into into a fresh record; the action JSON to sink, or nowhere.
 Result<PreparedMessage> prepare_fresh(const Action& action, SignatureDomain domain, const Pubkey& account,
-                                      uint64_t nonce, OrderIdSwitches ids, ActionSink* sink, bool json) {
+                                      uint64_t nonce, OrderIdSwitches ids, ActionSink* sink) {
     PreparedMessage out;
     out.message_bytes = reserved_bytes(kMessageCapacity);
-    std::optional<JsonSink> record;
-    if (json) sink = &record.emplace(out.actions);
     if (auto st = prepare_into(action, domain, account, nonce, ids, out, sink); !st) return fail(std::move(st.error()));
+    return out;
+}
+
+// A record prepared without a sink, with the action JSON rendered into it
+// (the conversion has accepted the action).
+Result<PreparedMessage> with_json(Result<PreparedMessage> out, const Action& action) {
+    if (out)
+        if (auto st = JsonSink(out->actions).render(action); !st) return fail(std::move(st.error()));
     return out;
 }
 
 // prepare_fresh with every order id, for account, signed by signer (the
 // account when none is given).
 Result<PreparedMessage> prepare_with(const Action& action, SignatureDomain domain, const Pubkey& account,
-                                     const std::optional<Pubkey>& signer, uint64_t nonce, ActionSink* sink,
-                                     bool json) {
-    Result<PreparedMessage> out = prepare_fresh(action, domain, account, nonce, {}, sink, json);
+                                     const std::optional<Pubkey>& signer, uint64_t nonce, ActionSink* sink) {
+    Result<PreparedMessage> out = prepare_fresh(action, domain, account, nonce, {}, sink);
     if (out) {
         out->account = account.to_base58();
         out->signer = signer ? signer->to_base58() : out->account;
@@ -113,12 +116,12 @@ Result<uint64_t> resolve_nonce(std::optional<uint64_t> nonce) {
 
 Result<PreparedMessage> prepare_action(const Action& action, SignatureDomain domain, const Pubkey& account,
                                        const std::optional<Pubkey>& signer, uint64_t nonce) {
-    return prepare_with(action, domain, account, signer, nonce, nullptr, true);
+    return with_json(prepare_with(action, domain, account, signer, nonce, nullptr), action);
 }
 
 Result<PreparedMessage> prepare_action(const Action& action, SignatureDomain domain, const Pubkey& account,
                                        const std::optional<Pubkey>& signer, uint64_t nonce, ActionSink& sink) {
-    return prepare_with(action, domain, account, signer, nonce, &sink, false);
+    return prepare_with(action, domain, account, signer, nonce, &sink);
 }
 
 Result<std::vector<PreparedMessage>> prepare_all_orders(std::vector<OrderItem> items, SignatureDomain domain,
@@ -127,16 +130,15 @@ Result<std::vector<PreparedMessage>> prepare_all_orders(std::vector<OrderItem> i
     const std::string account_text = account.to_base58();
     const std::string signer_text = signer ? signer->to_base58() : account_text;
     return run_nonce_batch<PreparedMessage>(items, base_nonce, [&](OrderItem item, uint64_t nonce) {
-        return prepare_batch_item(one_item_orders(std::move(item)), domain, account, account_text, signer_text, nonce,
-                                  nullptr, true);
+        const Action action = one_item_orders(std::move(item));
+        return with_json(prepare_batch_item(action, domain, account, account_text, signer_text, nonce, nullptr), action);
     });
 }
 
 Result<PreparedMessage> prepare_batch_item(const Action& action, SignatureDomain domain, const Pubkey& account,
                                            const std::string& account_text, const std::string& signer_text,
-                                           uint64_t nonce, ActionSink* sink, bool json) {
-    Result<PreparedMessage> out = prepare_fresh(action, domain, account, nonce, {.single = true, .batch = false}, sink,
-                                                json);
+                                           uint64_t nonce, ActionSink* sink) {
+    Result<PreparedMessage> out = prepare_fresh(action, domain, account, nonce, {.single = true, .batch = false}, sink);
     if (out) {
         out->account = account_text;
         out->signer = signer_text;

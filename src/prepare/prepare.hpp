@@ -79,11 +79,10 @@ Result<PreparedMessage> prepare_action(const Action& action, SignatureDomain dom
 
 // Element of a prepared batch (an orders action of one item): its order_id,
 // never order_ids; account_text and signer_text are the base58 texts of the
-// account and signer. The action JSON goes into the record with json set,
-// else to sink, or nowhere without one.
+// account and signer. The action JSON goes to sink, or nowhere without one.
 Result<PreparedMessage> prepare_batch_item(const Action& action, SignatureDomain domain, const Pubkey& account,
                                            const std::string& account_text, const std::string& signer_text,
-                                           uint64_t nonce, ActionSink* sink, bool json = false);
+                                           uint64_t nonce, ActionSink* sink);
 
 // Each item as its own one-item message (order_id, never order_ids), item i
 // with nonce base + i (wrapping); the batch rules of run_nonce_batch.
